@@ -1,0 +1,51 @@
+// Binds a driver library by name at the first call of one of its operations, so the window
+// starts without the drivers and reports a missing one only when the operator needs it.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define KEYCARD_CALL __stdcall
+#else
+#define KEYCARD_CALL
+#endif
+
+namespace reader {
+
+// What every operation returns when its library or the operation itself cannot be found.
+inline constexpr std::int32_t kMissingDriver = -20;
+
+class LazyLibrary {
+ public:
+  explicit LazyLibrary(std::string fileName) : fileName_(std::move(fileName)) {}
+  LazyLibrary(const LazyLibrary&) = delete;
+  LazyLibrary& operator=(const LazyLibrary&) = delete;
+
+  // The operation's address, or nullptr after one line on stderr that names what is missing.
+  void* resolve(const char* symbol);
+  // Whether the library itself loads (loads it on the first call).
+  bool loads();
+
+ private:
+  void* handle();
+
+  std::string fileName_;
+  std::once_flag opened_;
+  void* handle_ = nullptr;
+};
+
+// The operation `symbol` of `library` as a function of type Fn (callers keep it in a static).
+template <typename Fn>
+Fn* resolveAs(LazyLibrary& library, const char* symbol) {
+  return reinterpret_cast<Fn*>(library.resolve(symbol));
+}
+
+// Calls a bound operation, or reports the missing driver.
+template <typename Fn, typename... Args>
+std::int32_t callBound(Fn* bound, Args... args) {
+  return bound != nullptr ? bound(args...) : kMissingDriver;
+}
+
+}  // namespace reader
