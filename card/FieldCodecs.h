@@ -23,7 +23,7 @@ struct Converted {
 };
 
 // Writing: text -> bytes.
-Converted<1> numberTextToByte(std::u16string_view text);        // CardType, Area, Floor, Room, CardSno
+Converted<1> numberTextToByte(std::u16string_view text);  // CardType, Area, Floor, Room, CardSno
 Converted<1> strictNumberTextToByte(std::u16string_view text);  // FloorCnt
 Converted<3> hotelCodeToBytes(std::u16string_view text);        // HotelCode
 Converted<5> dateTimeToBcd(std::u16string_view text);           // StartDate, EndDate
@@ -33,7 +33,8 @@ Converted<1> dataCardSerialToByte(std::u16string_view text);
 
 // Reading: bytes -> text.
 std::u16string decimalDisplay(std::uint8_t value);
-std::u16string hotelCodeDisplay(std::span<const std::uint8_t, 3> bytes);  // without the driver library
+std::u16string hotelCodeDisplay(
+    std::span<const std::uint8_t, 3> bytes);  // without the driver library
 std::u16string dateTimeDisplay(std::span<const std::uint8_t, 5> bytes);
 std::u16string timeDisplay(std::span<const std::uint8_t, 2> bytes);
 
