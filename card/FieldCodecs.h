@@ -23,18 +23,24 @@ struct Converted {
 };
 
 // Writing: text -> bytes.
-Converted<1> numberTextToByte(std::u16string_view text);  // CardType, Area, Floor, Room, CardSno
-Converted<1> strictNumberTextToByte(std::u16string_view text);  // FloorCnt
-Converted<3> hotelCodeToBytes(std::u16string_view text);        // HotelCode
-Converted<5> dateTimeToBcd(std::u16string_view text);           // StartDate, EndDate
-Converted<2> timeToBcd(std::u16string_view text);               // StartTime, EndTime
-// The fourth byte of a data card's block, derived from the card serial number field.
+// CardType, Area, Floor, Room, CardSno: the number the text begins with, rounded half to even;
+// "12abc" gives 12 and a text that begins with no number gives 0.
+Converted<1> numberTextToByte(std::u16string_view text);
+// FloorCnt: as above, but the whole text (blanks at both ends aside) must be the number.
+Converted<1> strictNumberTextToByte(std::u16string_view text);
+// HotelCode: the first six characters after the blanks, hex digits in either case.
+Converted<3> hotelCodeToBytes(std::u16string_view text);
+Converted<5> dateTimeToBcd(std::u16string_view text);  // StartDate, EndDate
+Converted<2> timeToBcd(std::u16string_view text);      // StartTime, EndTime
+// The fourth byte of a data card's block, from the card serial number field: the whole text as
+// a number rounded down; 1 and below give 0, 2 to 19 give 13, 27, ... 251, 20 and above are
+// refused.
 Converted<1> dataCardSerialToByte(std::u16string_view text);
 
 // Reading: bytes -> text.
 std::u16string decimalDisplay(std::uint8_t value);
-std::u16string hotelCodeDisplay(
-    std::span<const std::uint8_t, 3> bytes);  // without the driver library
+// Capital hex digits, as the driver library's routine gives them, without loading that library.
+std::u16string hotelCodeDisplay(std::span<const std::uint8_t, 3> bytes);
 std::u16string dateTimeDisplay(std::span<const std::uint8_t, 5> bytes);
 std::u16string timeDisplay(std::span<const std::uint8_t, 2> bytes);
 
