@@ -45,25 +45,32 @@ DecodeResult decodeFrame(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < frameLength) return result;
 
   const auto checked = bytes.subspan(1, bodyLength + 1);
-  const auto expected = static_cast<std::uint16_t>((bytes[frameLength - 2] << 8) | bytes[frameLength - 1]);
+  const auto expected =
+      static_cast<std::uint16_t>((bytes[frameLength - 2] << 8) | bytes[frameLength - 1]);
   if (crc16(checked) != expected) {
     result.status = DecodeStatus::BadCrc;
     return result;
   }
   result.status = DecodeStatus::Complete;
   result.frame.command = bytes[2];
-  result.frame.payload.assign(bytes.begin() + 3, bytes.begin() + static_cast<std::ptrdiff_t>(frameLength - 2));
+  result.frame.payload.assign(bytes.begin() + 3,
+                              bytes.begin() + static_cast<std::ptrdiff_t>(frameLength - 2));
   result.consumed = frameLength;
   return result;
 }
 
 const char* describe(DecodeStatus status) {
   switch (status) {
-    case DecodeStatus::Complete: return "complete frame";
-    case DecodeStatus::NeedMore: return "incomplete frame";
-    case DecodeStatus::BadStart: return "no start byte";
-    case DecodeStatus::BadLength: return "length out of range";
-    case DecodeStatus::BadCrc: return "checksum mismatch";
+    case DecodeStatus::Complete:
+      return "complete frame";
+    case DecodeStatus::NeedMore:
+      return "incomplete frame";
+    case DecodeStatus::BadStart:
+      return "no start byte";
+    case DecodeStatus::BadLength:
+      return "length out of range";
+    case DecodeStatus::BadCrc:
+      return "checksum mismatch";
   }
   return "unknown decode status";
 }

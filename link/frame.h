@@ -2,7 +2,8 @@
 //
 //   STX(0x02) LEN CMD PAYLOAD... CRC_HI CRC_LO
 //
-// LEN counts CMD and PAYLOAD (1..kMaxBody). The CRC is CRC-16/CCITT-FALSE over LEN, CMD and PAYLOAD.
+// LEN counts CMD and PAYLOAD (1..kMaxBody). The CRC is CRC-16/CCITT-FALSE over LEN, CMD and
+// PAYLOAD.
 #pragma once
 
 #include <cstddef>
