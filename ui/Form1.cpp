@@ -1,0 +1,141 @@
+#include "Form1.h"
+
+#include <QCloseEvent>
+#include <QFont>
+
+#include "CardData.h"
+#include "MF_API.h"
+#include "WindowConstants.h"
+#include "msrd_mif.h"
+#include "ui_Form1.h"
+
+namespace keycard {
+
+using namespace window;
+
+Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>()) {
+  ui->setupUi(this);
+  setFixedSize(kClientWidth, kClientHeight);
+  // Every control inherits this font; without a Chinese font the captions would show as boxes.
+  setFont(QFont(QString::fromLatin1(kFontFamily), kFontPointSize));
+
+  // The lists show nothing until the load handler picks their first entries.
+  ui->Combo1->setCurrentIndex(-1);
+  ui->Combo2->setCurrentIndex(-1);
+
+  connect(ui->butOpen, &QPushButton::clicked, this, &Form1::butOpen_Click);
+  connect(ui->butBeep, &QPushButton::clicked, this, &Form1::butBeep_Click);
+  connect(ui->butExit, &QPushButton::clicked, this, &Form1::butExit_Click);
+
+  Form_Load();
+  ui->txtCardty->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  event->accept();
+}
+
+int Form1::cardKind() const {
+  return ui->Combo1->currentIndex();
+}
+
+void Form1::showStatus(const QString& text) {
+  ui->lstSta->setText(text);
+}
+
+void Form1::Form_Load() {
+  ui->Combo1->setCurrentIndex(0);
+  ui->Combo2->setCurrentIndex(0);
+}
+
+void Form1::Form_Unload() {
+  switch (cardKind()) {
+    case kKindProximity:
+      MF_API::MF_ExitComm();
+      break;
+    case kKindMifare:
+      msrd_mif::closecomm(CardData::CommHandle);
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1::butOpen_Click() {
+  switch (cardKind()) {
+    case kKindProximity:
+      openProximityReader();
+      break;
+    case kKindMifare:
+      openMifareReader();
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1::openMifareReader() {
+  // Closes the port of an earlier Mifare open (0 on the first one).
+  msrd_mif::closecomm(CardData::CommHandle);
+  std::int32_t portIndex = ui->Combo2->currentIndex();
+  // A failed open is stored too: the handles always hold the last open's result.
+  CardData::CommHandle = msrd_mif::auto_open(&portIndex);
+  CardData::DevHandle = CardData::CommHandle;
+  if (CardData::CommHandle > 0) {
+    msrd_mif::dv_beep(CardData::CommHandle, kBeepAfterOpen);
+    enableCardButtons();
+  }
+}
+
+void Form1::openProximityReader() {
+  const QByteArray port = ui->Combo2->currentText().toLocal8Bit();
+  if (MF_API::MF_InitComm(port.constData(), kBaudRate) != 0) {
+    MF_API::MF_ExitComm();
+    showStatus(QString::fromLatin1(kOpenError));
+    return;
+  }
+  // The reader only has to answer; the text stays empty and is never read. The room behind it
+  // keeps a driver that does write a version from writing past the buffer.
+  char version[256] = {};
+  if (MF_API::ML_GetDevice_Ver(CardData::CommHandle, version) != 0) {
+    MF_API::MF_ExitComm();
+    showStatus(QString::fromLatin1(kOpenError));
+    return;
+  }
+  // A reader that refuses to switch its field on is left open and not reported.
+  if (MF_API::ML_ControlRF(CardData::CommHandle, kRfOn) != 0) {
+    return;
+  }
+  MF_API::ML_ControlBeep(CardData::CommHandle, kBeepAfterOpen);
+  CardData::DevHandle = 0;
+  showStatus(QString::fromLatin1(kOpenOk));
+  enableCardButtons();
+}
+
+void Form1::enableCardButtons() {
+  ui->butWr->setEnabled(true);
+  ui->butRd->setEnabled(true);
+  ui->butBeep->setEnabled(true);
+}
+
+void Form1::butBeep_Click() {
+  switch (cardKind()) {
+    case kKindProximity:
+      MF_API::ML_ControlBeep(0, kBeepOnce);
+      break;
+    case kKindMifare:
+      msrd_mif::dv_beep(CardData::DevHandle, kBeepOnce);
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1::butExit_Click() {
+  close();
+}
+
+}  // namespace keycard
