@@ -1,0 +1,202 @@
+#include "Card.h"
+
+#include <algorithm>
+
+namespace keycard::emulator {
+
+namespace {
+
+struct RecordPlace {
+  std::size_t firstBlock;
+  std::size_t blocks;  // the last one may be used only in part
+};
+
+RecordPlace recordPlace(CardType type) {
+  switch (type) {
+    case CardType::T5557:
+      return {1, 6};
+    case CardType::EM4469:
+      return {5, 6};
+    case CardType::Mifare1K:
+      return {4, 2};
+  }
+  return {0, 0};
+}
+
+// The factory configuration of a T5557: Manchester, RF/64, seven data blocks, no password.
+constexpr std::array<std::uint8_t, 4> kT5557Configuration{0x00, 0x08, 0x80, 0xE0};
+constexpr std::array<std::uint8_t, 4> kMifareAccessBits{0xFF, 0x07, 0x80, 0x69};
+constexpr std::uint8_t kMifareSak = 0x08;
+constexpr std::array<std::uint8_t, 2> kMifareAtqa{0x04, 0x00};
+
+Uid uidFromSeed(std::uint32_t seed) {
+  return {static_cast<std::uint8_t>(seed >> 24), static_cast<std::uint8_t>(seed >> 16),
+          static_cast<std::uint8_t>(seed >> 8), static_cast<std::uint8_t>(seed)};
+}
+
+}  // namespace
+
+std::string_view cardTypeName(CardType type) {
+  switch (type) {
+    case CardType::T5557:
+      return "t5557";
+    case CardType::EM4469:
+      return "em4469";
+    case CardType::Mifare1K:
+      return "mifare1k";
+  }
+  return "unknown";
+}
+
+std::optional<CardType> parseCardType(std::string_view name) {
+  for (CardType type : {CardType::T5557, CardType::EM4469, CardType::Mifare1K}) {
+    if (name == cardTypeName(type)) return type;
+  }
+  return std::nullopt;
+}
+
+std::size_t blockCount(CardType type) {
+  switch (type) {
+    case CardType::T5557:
+      return 8;
+    case CardType::EM4469:
+      return 16;
+    case CardType::Mifare1K:
+      return 64;
+  }
+  return 0;
+}
+
+std::size_t blockSize(CardType type) {
+  return type == CardType::Mifare1K ? 16 : 4;
+}
+
+std::size_t mifareSector(std::size_t block) {
+  return block / kMifareBlocksPerSector;
+}
+
+bool isMifareTrailer(std::size_t block) {
+  return block % kMifareBlocksPerSector == kMifareBlocksPerSector - 1;
+}
+
+bool isReadOnlyBlock(CardType type, std::size_t block) {
+  switch (type) {
+    case CardType::T5557:
+      return block == 0;
+    case CardType::EM4469:
+      return block == 1;
+    case CardType::Mifare1K:
+      return block == 0 || isMifareTrailer(block);
+  }
+  return true;
+}
+
+Card blankCard(CardType type, std::uint32_t uidSeed) {
+  Card card{type, std::vector<std::vector<std::uint8_t>>(
+                      blockCount(type), std::vector<std::uint8_t>(blockSize(type), 0))};
+  const Uid uid = uidFromSeed(uidSeed);
+  switch (type) {
+    case CardType::T5557:
+      std::ranges::copy(kT5557Configuration, card.blocks[0].begin());
+      break;
+    case CardType::EM4469:
+      std::ranges::copy(uid, card.blocks[1].begin());
+      break;
+    case CardType::Mifare1K: {
+      auto& maker = card.blocks[0];
+      std::ranges::copy(uid, maker.begin());
+      maker[4] = static_cast<std::uint8_t>(uid[0] ^ uid[1] ^ uid[2] ^ uid[3]);  // BCC
+      maker[5] = kMifareSak;
+      std::ranges::copy(kMifareAtqa, maker.begin() + 6);
+      for (std::size_t block = 0; block < card.blocks.size(); ++block) {
+        if (!isMifareTrailer(block)) continue;
+        auto& trailer = card.blocks[block];
+        std::ranges::copy(kMifareFactoryKey, trailer.begin());
+        std::ranges::copy(kMifareAccessBits, trailer.begin() + 6);
+        std::ranges::copy(kMifareFactoryKey, trailer.begin() + 10);
+      }
+      break;
+    }
+  }
+  return card;
+}
+
+Uid cardUid(const Card& card) {
+  Uid uid{};
+  switch (card.type) {
+    case CardType::T5557:
+      break;
+    case CardType::EM4469:
+      std::copy_n(card.blocks.at(1).begin(), uid.size(), uid.begin());
+      break;
+    case CardType::Mifare1K:
+      std::copy_n(card.blocks.at(0).begin(), uid.size(), uid.begin());
+      break;
+  }
+  return uid;
+}
+
+Record cardRecord(const Card& card) {
+  Record record{};
+  const RecordPlace place = recordPlace(card.type);
+  std::size_t filled = 0;
+  for (std::size_t i = 0; i < place.blocks && filled < record.size(); ++i) {
+    const auto& block = card.blocks.at(place.firstBlock + i);
+    const std::size_t count = std::min(block.size(), record.size() - filled);
+    std::copy_n(block.begin(), count, record.begin() + static_cast<std::ptrdiff_t>(filled));
+    filled += count;
+  }
+  return record;
+}
+
+void setCardRecord(Card& card, const Record& record) {
+  const RecordPlace place = recordPlace(card.type);
+  std::size_t taken = 0;
+  for (std::size_t i = 0; i < place.blocks; ++i) {
+    auto& block = card.blocks.at(place.firstBlock + i);
+    std::ranges::fill(block, 0);  // the rest of a block the record ends in stays zero
+    const std::size_t count = std::min(block.size(), record.size() - taken);
+    std::copy_n(record.begin() + static_cast<std::ptrdiff_t>(taken), count, block.begin());
+    taken += count;
+  }
+}
+
+std::optional<Record> recordFromHex(std::string_view hex) {
+  const auto bytes = fromHex(hex);
+  if (!bytes || bytes->size() != kRecordSize) return std::nullopt;
+  Record record{};
+  std::ranges::copy(*bytes, record.begin());
+  return record;
+}
+
+std::string toHex(std::span<const std::uint8_t> bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (std::uint8_t byte : bytes) {
+    text.push_back(kDigits[byte >> 4]);
+    text.push_back(kDigits[byte & 0x0F]);
+  }
+  return text;
+}
+
+std::optional<std::vector<std::uint8_t>> fromHex(std::string_view text) {
+  if (text.size() % 2 != 0) return std::nullopt;
+  auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(text.size() / 2);
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = digit(text[i]);
+    const int low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+  }
+  return bytes;
+}
+
+}  // namespace keycard::emulator

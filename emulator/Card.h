@@ -1,0 +1,65 @@
+// The cards the emulator holds on its readers, modelled as the chips are: how many blocks, how big,
+// which ones nobody may write, and where a key card keeps its 24-byte record.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/protocol.h"
+
+namespace keycard::emulator {
+
+using link::CardType;
+
+inline constexpr std::size_t kRecordSize = 24;
+using Record = std::array<std::uint8_t, kRecordSize>;
+using Uid = std::array<std::uint8_t, 4>;
+
+struct Card {
+  CardType type = CardType::T5557;
+  std::vector<std::vector<std::uint8_t>> blocks;
+
+  bool operator==(const Card&) const = default;
+};
+
+// "t5557", "em4469", "mifare1k": the names used on the command line and in card files.
+std::string_view cardTypeName(CardType type);
+std::optional<CardType> parseCardType(std::string_view name);
+
+std::size_t blockCount(CardType type);
+std::size_t blockSize(CardType type);
+
+// Mifare Classic 1K: four blocks a sector, the last one the sector's trailer.
+inline constexpr std::size_t kMifareBlocksPerSector = 4;
+inline constexpr std::array<std::uint8_t, 6> kMifareFactoryKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+std::size_t mifareSector(std::size_t block);
+bool isMifareTrailer(std::size_t block);
+
+// Blocks a write never changes: the T5557 configuration (a wrong one makes the card unreadable),
+// the EM4469 UID word, the Mifare maker block and every Mifare sector trailer.
+bool isReadOnlyBlock(CardType type, std::size_t block);
+
+// A blank card of the type as it comes from the factory: zeros where the record goes, the fixed
+// parts filled in. `uidSeed` makes the UID of EM4469 and Mifare cards.
+Card blankCard(CardType type, std::uint32_t uidSeed);
+
+// The UID a reader reports on selecting the card. A T5557 carries none and reports zeros.
+Uid cardUid(const Card& card);
+
+Record cardRecord(const Card& card);
+void setCardRecord(Card& card, const Record& record);
+// nullopt unless `hex` is exactly 48 hex digits.
+std::optional<Record> recordFromHex(std::string_view hex);
+
+// Capital hex digits, no separators.
+std::string toHex(std::span<const std::uint8_t> bytes);
+// Accepts either case; nullopt for an odd count or a non-hex character.
+std::optional<std::vector<std::uint8_t>> fromHex(std::string_view text);
+
+}  // namespace keycard::emulator

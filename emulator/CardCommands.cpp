@@ -1,0 +1,76 @@
+#include "CardCommands.h"
+
+#include <ostream>
+
+#include "CardFile.h"
+#include "Options.h"
+
+namespace keycard::emulator {
+
+namespace {
+
+void newCard(std::span<const std::string> args) {
+  std::optional<CardType> type;
+  std::optional<Record> record;
+  std::filesystem::path file;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--type" && i + 1 < args.size()) {
+      type = parseCardType(args[++i]);
+      if (!type) throw UsageError("--type is t5557, em4469 or mifare1k, not '" + args[i] + "'");
+    } else if (args[i] == "--record" && i + 1 < args.size()) {
+      record = recordFromHex(args[++i]);
+      if (!record) throw UsageError("--record is 48 hex digits, not '" + args[i] + "'");
+    } else if (!args[i].starts_with("--") && file.empty()) {
+      file = args[i];
+    } else {
+      throw UsageError("unexpected '" + args[i] + "'");
+    }
+  }
+  if (!type) throw UsageError("card new needs --type");
+  if (file.empty()) throw UsageError("card new needs a FILE");
+  Card card = blankCard(*type, uidSeedFor(file));
+  if (record) setCardRecord(card, *record);
+  saveCard(file, card);
+}
+
+Card existingCard(const std::filesystem::path& file) {
+  auto card = loadCard(file);
+  if (!card) throw CardFileError("there is no card file " + file.string());
+  return *card;
+}
+
+}  // namespace
+
+int runCardCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+  try {
+    if (args.empty()) throw UsageError("card needs new, record or block");
+    const std::string& what = args[0];
+    if (what == "new") {
+      newCard(args.subspan(1));
+    } else if (what == "record" && args.size() == 2) {
+      out << toHex(cardRecord(existingCard(args[1]))) << '\n';
+    } else if (what == "block" && args.size() == 3) {
+      const Card card = existingCard(args[1]);
+      const std::string& number = args[2];
+      if (number.empty() || number.size() > 3 ||
+          number.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoul(number) >= card.blocks.size()) {
+        throw UsageError("block " + number + " is not on this " +
+                         std::string(cardTypeName(card.type)) + " card (0 to " +
+                         std::to_string(card.blocks.size() - 1) + ")");
+      }
+      out << toHex(card.blocks[std::stoul(number)]) << '\n';
+    } else {
+      throw UsageError("unknown card command");
+    }
+    return 0;
+  } catch (const UsageError& error) {
+    err << "keycard-emulator: " << error.what() << '\n' << usageText();
+    return 2;
+  } catch (const std::exception& error) {
+    err << "keycard-emulator: " << error.what() << '\n';
+    return 1;
+  }
+}
+
+}  // namespace keycard::emulator

@@ -1,0 +1,13 @@
+// `keycard-emulator card ...`: make a card file and look into one.
+#pragma once
+
+#include <iosfwd>
+#include <span>
+#include <string>
+
+namespace keycard::emulator {
+
+// `args` after the word "card". Returns the exit code: 0, 1 for a failure, 2 for bad usage.
+int runCardCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
+}  // namespace keycard::emulator

@@ -1,0 +1,36 @@
+// The emulator's command line.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "Faults.h"
+#include "Reader.h"
+
+namespace keycard::emulator {
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ServeOptions {
+  ReaderKind kind = ReaderKind::Proximity;
+  std::string port;
+  std::filesystem::path card;
+  std::filesystem::path portDir;
+  bool wireDelay = false;
+  Fault fault = Fault::None;
+  std::filesystem::path log;
+};
+
+// `args` without the program name; `portDirFromEnvironment` is $KEYCARD_PORT_DIR or null.
+ServeOptions parseServeOptions(std::span<const std::string> args,
+                               const char* portDirFromEnvironment);
+
+std::string_view usageText();
+
+}  // namespace keycard::emulator

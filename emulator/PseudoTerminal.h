@@ -1,0 +1,50 @@
+// The emulated serial line: a pseudo-terminal whose slave side the drivers open through a link
+// named like a serial port (DIR/COM1 -> /dev/pts/N).
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace keycard::emulator {
+
+class PseudoTerminal {
+ public:
+  PseudoTerminal();  // throws std::runtime_error
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  ~PseudoTerminal();
+
+  int master() const { return master_; }
+  const std::string& slavePath() const { return slavePath_; }
+  // Ends the line: the client's reads then fail or return 0.
+  void hangUp();
+
+ private:
+  int master_ = -1;
+  // Held open so that the line stays up while no driver has it open; without it the master
+  // reports a hang-up every time a driver closes its port.
+  int slave_ = -1;
+  std::string slavePath_;
+};
+
+// The link DIR/NAME to the line, replaced if a stale one is there, removed on destruction if it
+// still points to this line.
+class PortLink {
+ public:
+  PortLink(std::filesystem::path link, std::filesystem::path target);  // throws runtime_error
+  PortLink(const PortLink&) = delete;
+  PortLink& operator=(const PortLink&) = delete;
+  ~PortLink();
+
+  const std::filesystem::path& path() const { return link_; }
+  void remove();
+
+ private:
+  std::filesystem::path link_;
+  std::filesystem::path target_;
+};
+
+// "COM1" up to "COM255".
+bool isPortName(const std::string& name);
+
+}  // namespace keycard::emulator

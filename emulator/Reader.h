@@ -1,0 +1,55 @@
+// What an emulated reader answers: one reply frame for every request frame, worked out against
+// the card file lying on it. No I/O but the card file.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string_view>
+
+#include "Card.h"
+#include "link/frame.h"
+
+namespace keycard::emulator {
+
+enum class ReaderKind { Proximity, Mifare };
+
+std::optional<ReaderKind> parseReaderKind(std::string_view name);  // "proximity" or "mifare"
+std::string_view versionText(ReaderKind kind);
+std::string_view commandName(std::uint8_t command);  // with or without the reply bit
+std::string_view statusName(std::uint8_t status);
+
+class Reader {
+ public:
+  // Problems with the card file (unreadable, not a card, cannot be saved) go to `warnings`; the
+  // driver sees them as NoCard, as if the card had left the field.
+  Reader(ReaderKind kind, std::filesystem::path cardFile, std::ostream& warnings);
+
+  link::Frame answer(const link::Frame& request);
+
+ private:
+  using Payload = std::vector<std::uint8_t>;
+
+  Payload selectCard(const Payload& args);
+  Payload readBlock(const Payload& args);
+  Payload writeBlock(const Payload& args);
+  Payload authenticate(const Payload& args);
+
+  // The card on the reader when it is one this reader works with, or the status to answer.
+  struct CardOrStatus {
+    std::optional<Card> card;
+    link::Status status = link::Status::Ok;
+  };
+  CardOrStatus presentCard();
+  bool worksOn(CardType type) const;
+  bool mayAccess(std::size_t block) const;
+
+  ReaderKind kind_;
+  std::filesystem::path cardFile_;
+  std::ostream& warnings_;
+  // Mifare: the sector the last Authenticate opened; any selection or failure closes it.
+  std::optional<std::size_t> authenticatedSector_;
+};
+
+}  // namespace keycard::emulator

@@ -1,0 +1,221 @@
+#include "Server.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <stdexcept>
+
+#include "PseudoTerminal.h"
+#include "TrafficLog.h"
+#include "link/frame.h"
+
+namespace keycard::emulator {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A request whose rest does not follow within this time is dropped, so a driver that died
+// mid-frame does not spoil the next one's first request. At 9600 baud a byte takes ~1 ms.
+constexpr auto kPartialFrameTimeout = 100ms;
+// A reply nobody reads for this long is dropped rather than blocking the emulator.
+constexpr auto kWriteTimeout = 1000ms;
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) {
+  stopRequested = 1;
+}
+
+// SIGINT and SIGTERM stay blocked except inside ppoll, so a stop is never missed between a check
+// of the flag and the wait.
+class StopSignals {
+ public:
+  StopSignals() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &stops, &waitMask_);
+    sigdelset(&waitMask_, SIGINT);
+    sigdelset(&waitMask_, SIGTERM);
+  }
+
+  // Waits for `fd` to be ready for `events` (fd < 0: just waits). False when a stop came.
+  bool wait(int fd, short events, std::chrono::milliseconds timeout, bool* ready = nullptr) const {
+    pollfd pfd{fd, events, 0};
+    const timespec limit{static_cast<time_t>(timeout.count() / 1000),
+                         static_cast<long>(timeout.count() % 1000) * 1'000'000};
+    const int result =
+        ::ppoll(&pfd, fd < 0 ? 0 : 1, timeout.count() < 0 ? nullptr : &limit, &waitMask_);
+    if (ready != nullptr) *ready = result > 0;
+    if (result < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
+    return stopRequested == 0;
+  }
+
+ private:
+  sigset_t waitMask_{};
+};
+
+std::string describeReply(const link::Frame& reply) {
+  std::string note(commandName(reply.command));
+  note += " reply ";
+  note += reply.payload.empty() ? "(no status)" : statusName(reply.payload[0]);
+  return note;
+}
+
+class Session {
+ public:
+  Session(const ServeOptions& options, PseudoTerminal& line, TrafficLog& log,
+          const StopSignals& signals)
+      : options_(options),
+        line_(line),
+        log_(log),
+        signals_(signals),
+        reader_(options.kind, options.card, std::cerr) {}
+
+  int run() {
+    std::vector<std::uint8_t> input;
+    while (stopRequested == 0) {
+      bool readable = false;
+      const auto timeout = input.empty() ? -1ms : kPartialFrameTimeout;
+      if (!signals_.wait(line_.master(), POLLIN, timeout, &readable)) break;
+      if (!readable) {
+        if (!input.empty()) log_.line("!!", input, "discarded: incomplete frame");
+        input.clear();
+        continue;
+      }
+      if (!readInto(input)) return kExitFailure;
+      if (auto exitCode = answerComplete(input)) return *exitCode;
+    }
+    return kExitOk;
+  }
+
+ private:
+  bool readInto(std::vector<std::uint8_t>& input) {
+    std::uint8_t chunk[256];
+    const ssize_t got = ::read(line_.master(), chunk, sizeof chunk);
+    if (got > 0) {
+      input.insert(input.end(), chunk, chunk + got);
+      return true;
+    }
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
+    std::cerr << "keycard-emulator: the pseudo-terminal failed: "
+              << (got == 0 ? "end of file" : std::strerror(errno)) << '\n';
+    return false;
+  }
+
+  // Answers every whole frame at the front of `input`; an exit code when the emulator must end.
+  std::optional<int> answerComplete(std::vector<std::uint8_t>& input) {
+    while (!input.empty() && stopRequested == 0) {
+      const link::DecodeResult decoded = link::decodeFrame(input);
+      if (decoded.status == link::DecodeStatus::NeedMore) break;
+      if (decoded.status != link::DecodeStatus::Complete) {
+        // A malformed request gets no answer; the driver times out and tries again.
+        log_.line("!!", input, std::string("discarded: ") + link::describe(decoded.status));
+        input.clear();
+        break;
+      }
+      const std::span request(input.data(), decoded.consumed);
+      log_.line("<-", request, commandName(decoded.frame.command));
+      const link::Frame reply = reader_.answer(decoded.frame);
+      input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
+      tearAfterWrites(reply);
+      if (auto exitCode = send(reply)) return exitCode;
+    }
+    return std::nullopt;
+  }
+
+  void tearAfterWrites(const link::Frame& reply) {
+    if (options_.fault != Fault::Tear || torn_) return;
+    const bool wroteBlock =
+        reply.command == (static_cast<std::uint8_t>(link::Command::WriteBlock) | link::kReplyBit) &&
+        !reply.payload.empty() && reply.payload[0] == static_cast<std::uint8_t>(link::Status::Ok);
+    if (!wroteBlock || ++writes_ < kWritesBeforeTear) return;
+    torn_ = true;
+    std::error_code error;
+    std::filesystem::rename(options_.card, options_.card.string() + ".torn", error);
+    if (error) {
+      std::cerr << "keycard-emulator: cannot take the card away (--fault tear): " << error.message()
+                << '\n';
+    }
+  }
+
+  std::optional<int> send(const link::Frame& reply) {
+    const Delivery delivery =
+        shapeReply(options_.fault, link::encodeFrame(reply.command, reply.payload));
+    auto delay = delivery.delay;
+    if (options_.wireDelay) {
+      delay += std::chrono::duration_cast<std::chrono::milliseconds>(link::kByteTime *
+                                                                     delivery.bytes.size());
+    }
+    if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
+    if (!writeAll(delivery.bytes)) {
+      log_.line("!!", delivery.bytes, "dropped: nobody reads the line");
+    } else if (!delivery.bytes.empty()) {
+      std::string note = describeReply(reply);
+      if (options_.fault != Fault::None && options_.fault != Fault::Tear) note += " (as faulted)";
+      log_.line("->", delivery.bytes, note);
+    }
+    if (delivery.hangUpAfter) {
+      std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
+      line_.hangUp();
+      return kExitHungUp;
+    }
+    return std::nullopt;
+  }
+
+  bool writeAll(std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+      const ssize_t written = ::write(line_.master(), bytes.data(), bytes.size());
+      if (written > 0) {
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+        continue;
+      }
+      if (written < 0 && errno == EINTR) continue;
+      bool writable = false;
+      if (written < 0 && errno == EAGAIN &&
+          signals_.wait(line_.master(), POLLOUT, kWriteTimeout, &writable) && writable) {
+        continue;
+      }
+      return false;
+    }
+    return true;
+  }
+
+  const ServeOptions& options_;
+  PseudoTerminal& line_;
+  TrafficLog& log_;
+  const StopSignals& signals_;
+  Reader reader_;
+  int writes_ = 0;
+  bool torn_ = false;
+};
+
+}  // namespace
+
+int serve(const ServeOptions& options) {
+  const StopSignals signals;
+  TrafficLog log = options.log.empty() ? TrafficLog() : TrafficLog(options.log);
+  PseudoTerminal line;
+  PortLink link(options.portDir / options.port, line.slavePath());
+  std::cout << "ready" << std::endl;
+
+  Session session(options, line, log, signals);
+  const int exitCode = session.run();
+  link.remove();
+  return exitCode;
+}
+
+}  // namespace keycard::emulator

@@ -1,0 +1,30 @@
+// keycard-emulator: a reader on a pseudo-terminal, for tests and for trying the tool without one.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "emulator/CardCommands.h"
+#include "emulator/Options.h"
+#include "emulator/Server.h"
+
+int main(int argc, char** argv) {
+  namespace emu = keycard::emulator;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "card") {
+    return emu::runCardCommand(std::span(args).subspan(1), std::cout, std::cerr);
+  }
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << emu::usageText();
+    return emu::kExitOk;
+  }
+  try {
+    return emu::serve(emu::parseServeOptions(args, std::getenv("KEYCARD_PORT_DIR")));
+  } catch (const emu::UsageError& error) {
+    std::cerr << "keycard-emulator: " << error.what() << '\n' << emu::usageText();
+    return emu::kExitUsage;
+  } catch (const std::exception& error) {
+    std::cerr << "keycard-emulator: " << error.what() << '\n';
+    return emu::kExitFailure;
+  }
+}

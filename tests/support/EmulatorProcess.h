@@ -1,0 +1,116 @@
+// Helpers for tests that need a reader: a running keycard-emulator on a pseudo-terminal, a
+// throw-away folder, card files, an environment variable set for one scope, and a raw serial
+// client that speaks frames.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/frame.h"
+
+namespace keycard::testing {
+
+struct EmulatorOptions {
+  std::string kind = "proximity";  // or "mifare"
+  std::string port = "COM1";
+  std::filesystem::path card;
+  std::filesystem::path portDir;  // empty: the emulator takes $KEYCARD_PORT_DIR
+  bool wireDelay = false;
+  std::string fault;          // empty: none
+  std::filesystem::path log;  // empty: no log
+};
+
+// Starts keycard-emulator and waits until it answers on its port; stops it on destruction.
+class EmulatorProcess {
+ public:
+  // Throws std::runtime_error when the emulator does not report "ready" within 5 s.
+  explicit EmulatorProcess(EmulatorOptions options);
+  EmulatorProcess(const EmulatorProcess&) = delete;
+  EmulatorProcess& operator=(const EmulatorProcess&) = delete;
+  ~EmulatorProcess();
+
+  // The link the drivers open: portDir/port.
+  const std::filesystem::path& portPath() const { return portPath_; }
+  pid_t pid() const { return pid_; }
+
+  // Waits for the emulator to end by itself; its exit code, or 128 + signal. nullopt on timeout.
+  std::optional<int> waitForExit(std::chrono::milliseconds timeout);
+  // SIGTERM, then SIGKILL after a grace period; the exit status as waitForExit gives it.
+  int stop();
+
+ private:
+  pid_t pid_ = -1;
+  int stdoutFd_ = -1;
+  std::optional<int> exitStatus_;
+  std::filesystem::path portPath_;
+};
+
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir();
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Sets an environment variable for the life of the object and restores the old value (or its
+// absence) afterwards.
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, const std::string& value);
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+// Card files, as `keycard-emulator card new|record|block` make and read them. `type` is "t5557",
+// "em4469" or "mifare1k"; hex is capital on output and either case on input. Throw
+// std::runtime_error on a bad argument or an unreadable file.
+void newCard(const std::string& type, const std::filesystem::path& file,
+             std::optional<std::string> recordHex48 = {});
+std::string cardRecord(const std::filesystem::path& file);
+std::string cardBlock(const std::filesystem::path& file, int n);
+
+// The client end of a serial line in raw mode, for exchanging frames with the emulator directly.
+class RawPort {
+ public:
+  explicit RawPort(const std::filesystem::path& device);  // throws std::runtime_error
+  RawPort(const RawPort&) = delete;
+  RawPort& operator=(const RawPort&) = delete;
+  ~RawPort();
+
+  void send(std::span<const std::uint8_t> bytes);
+  void sendFrame(link::Command command, std::span<const std::uint8_t> payload = {});
+  // Whatever arrives until `quiet` passes without a byte, or `limit` passes in all.
+  std::vector<std::uint8_t> receive(std::chrono::milliseconds quiet,
+                                    std::chrono::milliseconds limit = std::chrono::seconds(1));
+  // The first complete frame within `limit`; nullopt when none arrives or the bytes are not one.
+  std::optional<link::Frame> receiveFrame(
+      std::chrono::milliseconds limit = std::chrono::seconds(1));
+  // True when the line hung up (the reader side went away).
+  bool hungUp() const { return hungUp_; }
+
+ private:
+  int fd_ = -1;
+  bool hungUp_ = false;
+};
+
+}  // namespace keycard::testing
