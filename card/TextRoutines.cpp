@@ -38,7 +38,7 @@ std::u16string MyHexToStr(std::span<const std::uint8_t> Source, std::int32_t wrl
 }
 
 std::uint8_t MyStrToByte(std::u16string_view NumStr) {
-  const unsigned high = NumStr.size() > 0 ? capitalHexValue(NumStr[0]) : 0;
+  const unsigned high = !NumStr.empty() ? capitalHexValue(NumStr[0]) : 0;
   const unsigned low = NumStr.size() > 1 ? capitalHexValue(NumStr[1]) : 0;
   return static_cast<std::uint8_t>(high * 16 + low);
 }
