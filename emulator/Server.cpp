@@ -25,6 +25,9 @@ using namespace std::chrono_literals;
 constexpr auto kPartialFrameTimeout = 100ms;
 // A reply nobody reads for this long is dropped rather than blocking the emulator.
 constexpr auto kWriteTimeout = 1000ms;
+// Closing the master throws away what the client has not read yet; the pause lets the half reply
+// arrive first, as it would on a cable pulled mid-reply.
+constexpr auto kHangUpPause = 50ms;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -170,6 +173,7 @@ class Session {
     }
     if (delivery.hangUpAfter) {
       std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
+      signals_.wait(-1, 0, kHangUpPause);
       line_.hangUp();
       return kExitHungUp;
     }
