@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "Blanks.h"
+#include "TextChars.h"
 
 namespace keycard {
 namespace {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "Blanks.h"
+#include "TextChars.h"
 #include "DateTimeText.h"
 #include "NumberText.h"
 #include "TextRoutines.h"

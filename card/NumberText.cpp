@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "Blanks.h"
+#include "TextChars.h"
 
 namespace keycard {
 namespace {

@@ -1,4 +1,5 @@
-// Blanks around what an operator types: spaces and tabs, which a pasted text may carry.
+// Character classes of what an operator types. Blanks are spaces and tabs, which a pasted text
+// may carry; digits are the ASCII ones only.
 #pragma once
 
 #include <string_view>
