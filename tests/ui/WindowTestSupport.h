@@ -1,0 +1,62 @@
+// What the window's tests share: one QApplication for the process, the window built afresh
+// with the card module reset, and its controls by name.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "CardData.h"
+#include "Form1.h"
+
+namespace keycard::testing {
+
+// Created on first use, not at load time: test discovery runs the binary without the tests'
+// environment, so the platform is chosen here.
+inline void ensureApplication() {
+  if (QApplication::instance() != nullptr) return;
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  static int argc = 1;
+  static char name[] = "keycard_ui_tests";
+  static char* argv[] = {name, nullptr};
+  // Never destroyed: at exit it would outlive input devices that Qt Test has already freed.
+  new QApplication(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+inline void resetCardData() {
+  CardData::CardInfo = {};
+  CardData::CardBuf = {};
+  CardData::CommHandle = 0;
+  CardData::DevHandle = 0;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ensureApplication(); }
+
+  void SetUp() override {
+    resetCardData();
+    window = std::make_unique<Form1>();
+  }
+
+  template <typename T = QWidget>
+  T* control(const char* name) const {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) ADD_FAILURE() << "no control " << name << " of that kind";
+    return found;
+  }
+
+  QString text(const char* name) const;  // the text of a text box or label
+  void selectKind(int index) const { control<QComboBox>("Combo1")->setCurrentIndex(index); }
+  void selectPort(int index) const { control<QComboBox>("Combo2")->setCurrentIndex(index); }
+  void click(const char* button) const;
+
+  std::unique_ptr<Form1> window;
+};
+
+}  // namespace keycard::testing

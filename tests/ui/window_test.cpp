@@ -1,0 +1,200 @@
+// The window as built: every control's kind, place, size, caption and state, the tab order,
+// the font the captions need, and the names assistive tools read.
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QCheckBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTest>
+#include <vector>
+
+#include "WindowTestSupport.h"
+
+namespace keycard::testing {
+namespace {
+
+struct ControlRow {
+  const char* name;
+  const char* kind;              // Qt class
+  const char* caption;           // caption or start text; the first entry of a list
+  int left, top, width, height;  // twips
+  bool enabled;
+};
+
+// The window's layout in twips; 15 twips make one logical pixel.
+const std::vector<ControlRow> kControls = {
+    {"Label1", "QLabel", "卡类型", 360, 360, 735, 255, true},
+    {"txtCardty", "QLineEdit", "01", 1440, 240, 495, 375, true},
+    {"Label2", "QLabel", "酒店代码", 2040, 360, 855, 255, true},
+    {"txtHotel", "QLineEdit", "333033", 3000, 240, 1095, 375, true},
+    {"Label12", "QLabel", "读卡器", 4200, 360, 855, 255, true},
+    {"Combo1", "QComboBox", "T5557", 5040, 240, 1215, 300, true},
+    {"Label13", "QLabel", "端口", 6240, 240, 495, 255, true},
+    {"Combo2", "QComboBox", "COM1", 6840, 240, 855, 300, true},
+    {"butOpen", "QPushButton", "打开串口", 6360, 720, 1095, 495, true},
+    {"Label3", "QLabel", "区域", 360, 960, 855, 255, true},
+    {"txtArea", "QLineEdit", "01", 1440, 840, 615, 375, true},
+    {"Label10", "QLabel", "楼层", 2280, 960, 495, 255, true},
+    {"txtFloor", "QLineEdit", "01", 2760, 840, 495, 375, true},
+    {"Label11", "QLabel", "房号", 3600, 960, 495, 255, true},
+    {"txtRoom", "QLineEdit", "01", 4080, 840, 495, 375, true},
+    {"Label4", "QLabel", "卡序号", 360, 1560, 975, 255, true},
+    {"txtCardsno", "QLineEdit", "01", 1440, 1440, 615, 375, true},
+    {"chkDis", "QCheckBox", "禁止标志", 3000, 1440, 1095, 255, true},
+    {"butBeep", "QPushButton", "BEEP", 6360, 1440, 1095, 495, false},
+    {"Label6", "QLabel", "有效期", 360, 2160, 975, 255, true},
+    {"txtSdate", "QLineEdit", "06-07-18 12:00", 1440, 2040, 1575, 375, true},
+    {"Label8", "QLabel", "到", 3120, 2160, 375, 255, true},
+    {"txtEdate", "QLineEdit", "06-07-19 12:00", 3480, 2040, 1455, 375, true},
+    {"butWr", "QPushButton", "Wrkey", 6360, 2400, 1095, 495, false},
+    {"Label5", "QLabel", "时间段", 360, 2760, 855, 255, true},
+    {"txtStime", "QLineEdit", "00:00", 1440, 2640, 735, 375, true},
+    {"Label9", "QLabel", "到", 2280, 2760, 375, 255, true},
+    {"txtEtime", "QLineEdit", "23:59", 2640, 2640, 615, 375, true},
+    {"cmdWriteData", "QPushButton", "写数据卡", 3720, 2880, 975, 495, true},
+    {"butRd", "QPushButton", "Rdkey", 6360, 3000, 1095, 495, false},
+    {"Label7", "QLabel", "延续楼层/子房号", 360, 3360, 1455, 255, true},
+    {"txtFloorCnt", "QLineEdit", "00", 1800, 3240, 375, 375, true},
+    {"butExit", "QPushButton", "Exit", 6360, 3720, 1095, 495, true},
+    {"lstSta", "QLabel", "", 600, 3840, 4695, 495, true},
+};
+
+QString captionOf(QWidget* widget) {
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+  if (auto* list = qobject_cast<QComboBox*>(widget)) return list->currentText();
+  return {};
+}
+
+QString accessibleName(QWidget* widget) {
+  return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
+
+using WindowLayout = WindowTest;
+
+TEST_F(WindowLayout, EveryControlStandsAsTheTableGivesIt) {
+  EXPECT_EQ(window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), kControls.size());
+  for (const ControlRow& row : kControls) {
+    SCOPED_TRACE(row.name);
+    QWidget* widget = control(row.name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_STREQ(widget->metaObject()->className(), row.kind);
+    EXPECT_EQ(widget->geometry(),
+              QRect(row.left / 15, row.top / 15, row.width / 15, row.height / 15));
+    EXPECT_EQ(captionOf(widget), QString::fromUtf8(row.caption));
+    EXPECT_EQ(widget->isEnabled(), row.enabled);
+    EXPECT_TRUE(widget->isVisibleTo(window.get()));
+  }
+}
+
+TEST_F(WindowLayout, WindowListsAndStatusLineStartAsLoaded) {
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Form1"));
+  EXPECT_EQ(window->minimumSize(), QSize(523, 304));
+  EXPECT_EQ(window->maximumSize(), QSize(523, 304));
+
+  const QStringList kinds{"T5557", "MF1"};
+  const QStringList ports{"COM1", "COM2", "COM3", "COM4", "COM5",
+                          "COM6", "COM7", "COM8", "COM9", "COM10"};
+  for (const auto& [name, entries] : {std::pair{"Combo1", kinds}, std::pair{"Combo2", ports}}) {
+    auto* list = control<QComboBox>(name);
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i) shown << list->itemText(i);
+    EXPECT_EQ(shown, entries) << name;
+    EXPECT_EQ(list->currentIndex(), 0) << name;
+    EXPECT_FALSE(list->isEditable()) << name;
+  }
+
+  EXPECT_TRUE(control<QCheckBox>("chkDis")->isTristate());
+  auto* status = control<QLabel>("lstSta");
+  EXPECT_EQ(status->frameShape(), QFrame::NoFrame);
+  EXPECT_EQ(status->textFormat(), Qt::PlainText);
+}
+
+TEST_F(WindowLayout, FocusStartsInCardTypeAndTabFollowsTheOrderSkippingDisabledButtons) {
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+  auto tabThrough = [&](int presses) {
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < presses; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      visited << QApplication::focusWidget()->objectName();
+    }
+    return visited;
+  };
+
+  const QStringList whileClosed{"txtCardty", "txtHotel", "txtArea",    "txtFloor", "txtRoom",
+                                "txtStime",  "txtEtime", "txtSdate",   "txtEdate", "txtFloorCnt",
+                                "butExit",   "chkDis",   "txtCardsno", "butOpen",  "cmdWriteData",
+                                "Combo1",    "Combo2",   "txtCardty"};
+  EXPECT_EQ(tabThrough(17), whileClosed);
+
+  for (const char* name : {"butWr", "butRd", "butBeep"}) control(name)->setEnabled(true);
+  const QStringList whileOpen{
+      "txtCardty",  "txtHotel", "txtArea",     "txtFloor",     "txtRoom", "txtStime", "txtEtime",
+      "txtSdate",   "txtEdate", "txtFloorCnt", "butWr",        "butRd",   "butExit",  "chkDis",
+      "txtCardsno", "butOpen",  "butBeep",     "cmdWriteData", "Combo1",  "Combo2",   "txtCardty"};
+  EXPECT_EQ(tabThrough(20), whileOpen);
+}
+
+TEST_F(WindowLayout, CaptionsShowWholeInASimplifiedChineseFont) {
+  const QFontInfo font(window->font());
+  ASSERT_TRUE(
+      QFontDatabase::writingSystems(font.family()).contains(QFontDatabase::SimplifiedChinese))
+      << "no Simplified Chinese font is installed (got " << font.family().toStdString()
+      << "); install fonts-wqy-microhei";
+  const int buttonMargin = window->style()->pixelMetric(QStyle::PM_ButtonMargin);
+  for (const ControlRow& row : kControls) {
+    QWidget* widget = control(row.name);
+    const QString caption = captionOf(widget);
+    const QFontMetrics metrics = widget->fontMetrics();
+    for (const QChar c : caption) EXPECT_TRUE(metrics.inFont(c)) << row.name << ": no glyph";
+    int needed = metrics.horizontalAdvance(caption);
+    if (qobject_cast<QPushButton*>(widget) != nullptr) needed += 2 * buttonMargin;
+    if (qobject_cast<QCheckBox*>(widget) != nullptr) needed = widget->sizeHint().width();
+    if (qobject_cast<QLabel*>(widget) == nullptr &&
+        qobject_cast<QAbstractButton*>(widget) == nullptr)
+      continue;  // text boxes and lists scroll or drop down
+    EXPECT_LE(needed, widget->width()) << row.name;
+    EXPECT_LE(metrics.height(), widget->height()) << row.name;
+  }
+}
+
+TEST_F(WindowLayout, AssistiveToolsNameEveryFieldByItsCaption) {
+  const std::vector<std::pair<const char*, const char*>> captioned = {
+      {"Label1", "txtCardty"},  {"Label2", "txtHotel"},   {"Label12", "Combo1"},
+      {"Label13", "Combo2"},    {"Label3", "txtArea"},    {"Label10", "txtFloor"},
+      {"Label11", "txtRoom"},   {"Label4", "txtCardsno"}, {"Label6", "txtSdate"},
+      {"Label8", "txtEdate"},   {"Label5", "txtStime"},   {"Label9", "txtEtime"},
+      {"Label7", "txtFloorCnt"}};
+  for (const auto& [labelName, fieldName] : captioned) {
+    SCOPED_TRACE(fieldName);
+    auto* label = control<QLabel>(labelName);
+    QWidget* field = control(fieldName);
+    EXPECT_EQ(label->buddy(), field);
+    QAccessibleInterface* fieldFace = QAccessible::queryAccessibleInterface(field);
+    const auto labelledBy = fieldFace->relations(QAccessible::Label);
+    ASSERT_EQ(labelledBy.size(), 1);
+    EXPECT_EQ(labelledBy.front().first->object(), label);
+    if (qobject_cast<QLineEdit*>(field) != nullptr) {
+      EXPECT_EQ(accessibleName(field), label->text());
+    }
+  }
+  for (const char* name : {"butOpen", "butBeep", "butWr", "butRd", "butExit", "cmdWriteData",
+                           "chkDis", "Label1", "Label8", "Label7"}) {
+    EXPECT_EQ(accessibleName(control(name)), captionOf(control(name))) << name;
+    EXPECT_TRUE(control(name)->accessibleName().isEmpty()) << name << ": name set by hand";
+  }
+  control<QLabel>("lstSta")->setText(QStringLiteral("Open CommPort OK"));
+  EXPECT_EQ(accessibleName(control("lstSta")), QStringLiteral("Open CommPort OK"));
+}
+
+}  // namespace
+}  // namespace keycard::testing
