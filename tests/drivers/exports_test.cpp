@@ -1,0 +1,53 @@
+// Each library exports exactly its C operations and nothing of its insides.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace keycard::drivers::testing {
+namespace {
+
+std::set<std::string> exportedSymbols(const std::string& library) {
+  const std::string command = "nm -D --defined-only " + library + " 2>&1";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  if (!pipe) return {};
+  std::set<std::string> names;
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+    std::istringstream fields(line);
+    std::string address, kind, name;
+    if (fields >> address >> kind >> name) names.insert(name);
+  }
+  return names;
+}
+
+struct ExportCase {
+  const char* name;
+  const char* path;
+  std::set<std::string> symbols;
+};
+
+class Exports : public ::testing::TestWithParam<ExportCase> {};
+
+TEST_P(Exports, AreExactlyTheOperations) {
+  EXPECT_EQ(exportedSymbols(GetParam().path), GetParam().symbols);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, Exports,
+    ::testing::Values(ExportCase{"MF_API",
+                                 MF_API_PATH,
+                                 {"MF_InitComm", "MF_ExitComm", "ML_GetDevice_Ver", "ML_ControlRF",
+                                  "ML_ControlBeep", "T5557_ReadCard", "T5557_WriteCard",
+                                  "EM4150_WriteBlock", "EM4150_ReadBlock"}},
+                      ExportCase{"MSRD_MIF",
+                                 MSRD_MIF_PATH,
+                                 {"auto_open", "closecomm", "dv_beep", "wrkey_mif1", "rdkey_mif1"}},
+                      ExportCase{"rfdll", RFDLL_PATH, {"hextostr"}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace keycard::drivers::testing

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "errors.h"
+#include "rfdll.h"
+
+namespace keycard::drivers::testing {
+namespace {
+
+struct HexCase {
+  const char* name;
+  std::vector<unsigned char> bytes;
+  std::int32_t count;
+  std::int32_t expectedResult;
+  std::string expectedText;  // the whole 8-character buffer afterwards
+};
+
+class HexToStr : public ::testing::TestWithParam<HexCase> {};
+
+TEST_P(HexToStr, WritesTwoCapitalDigitsPerByteAndNothingMore) {
+  const HexCase& row = GetParam();
+  char text[9] = "........";
+  EXPECT_EQ(hextostr(row.bytes.data(), text, row.count), row.expectedResult);
+  EXPECT_EQ(std::string(text, 8), row.expectedText);
+  EXPECT_EQ(text[8], '\0');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HexToStr,
+    ::testing::Values(HexCase{"HotelCode", {0x33, 0x30, 0x33}, 3, 0, "333033.."},
+                      HexCase{"CapitalsAndZeros", {0x00, 0xAB, 0xFF, 0x9C}, 4, 0, "00ABFF9C"},
+                      HexCase{"OnlyCountBytes", {0x12, 0x34, 0x56}, 1, 0, "12......"},
+                      HexCase{"CountZero", {0x12}, 0, keycard::link::kErrArgument, "........"},
+                      HexCase{
+                          "CountNegative", {0x12}, -1, keycard::link::kErrArgument, "........"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(HexToStrArguments, NullPointersWriteNothing) {
+  const unsigned char bytes[] = {0x12};
+  char text[3] = "..";
+  EXPECT_EQ(hextostr(nullptr, text, 1), keycard::link::kErrArgument);
+  EXPECT_EQ(hextostr(bytes, nullptr, 1), keycard::link::kErrArgument);
+  EXPECT_EQ(std::string(text), "..");
+}
+
+}  // namespace
+}  // namespace keycard::drivers::testing
