@@ -1,6 +1,8 @@
 // Each library exports exactly its C operations and nothing of its insides.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -28,6 +30,7 @@ struct ExportCase {
   const char* name;
   const char* path;
   std::set<std::string> symbols;
+  friend void PrintTo(const ExportCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class Exports : public ::testing::TestWithParam<ExportCase> {};

@@ -2,6 +2,8 @@
 // second, leaves the caller's buffer alone and never reports a card written that is not.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -28,6 +30,7 @@ struct FaultCase {
   const char* fault;
   std::int32_t readResult;
   std::int32_t writeResult;
+  friend void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.fault; }
 };
 
 class ProximityFault : public ::testing::TestWithParam<FaultCase> {

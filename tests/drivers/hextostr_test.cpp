@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@ struct HexCase {
   std::int32_t count;
   std::int32_t expectedResult;
   std::string expectedText;  // the whole 8-character buffer afterwards
+  friend void PrintTo(const HexCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class HexToStr : public ::testing::TestWithParam<HexCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <fstream>
 #include <string>
 
@@ -24,6 +26,7 @@ struct KeyCardCase {
   const char* cardType;
   int fixedBlock;  // a block the key card write must leave as it was
   bool wireDelay;
+  friend void PrintTo(const KeyCardCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class ProximityKeyCard : public ProximityDriver,

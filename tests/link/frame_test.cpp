@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string_view>
 #include <vector>
 
@@ -35,6 +37,7 @@ struct DecodeCase {
   Bytes input;
   DecodeStatus expected;
   std::size_t consumed = 0;
+  friend void PrintTo(const DecodeCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class DecodeFrame : public ::testing::TestWithParam<DecodeCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -37,6 +39,7 @@ struct ResolveCase {
   const char* portName;
   const char* portDir;  // nullptr: unset
   std::optional<std::string> expected;
+  friend void PrintTo(const ResolveCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class ResolvePortName : public ::testing::TestWithParam<ResolveCase> {};

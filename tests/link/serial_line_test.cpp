@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <ostream>
 
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +24,7 @@ struct OpenCase {
   const char* name;
   const char* path;
   const char* message;
+  friend void PrintTo(const OpenCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class RefusedPort : public ::testing::TestWithParam<OpenCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -28,6 +30,7 @@ struct ExchangeCase {
   std::vector<Bytes> chunks;  // sent one after another, a little apart
   bool hangUp = false;        // then close the line
   std::int32_t expected;
+  friend void PrintTo(const ExchangeCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class Transact : public ::testing::TestWithParam<ExchangeCase> {};
