@@ -26,6 +26,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>(
   connect(ui->butOpen, &QPushButton::clicked, this, &Form1::butOpen_Click);
   connect(ui->butBeep, &QPushButton::clicked, this, &Form1::butBeep_Click);
   connect(ui->butExit, &QPushButton::clicked, this, &Form1::butExit_Click);
+  connect(ui->butWr, &QPushButton::clicked, this, &Form1::butWr_Click);
+  connect(ui->butRd, &QPushButton::clicked, this, &Form1::butRd_Click);
+  connect(ui->cmdWriteData, &QPushButton::clicked, this, &Form1::cmdWriteData_Click);
 
   Form_Load();
   ui->txtCardty->setFocus();

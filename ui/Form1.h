@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
 
 class QCloseEvent;
 class QLineEdit;
@@ -34,6 +35,14 @@ class Form1 : public QWidget {
   void openProximityReader();
   void openMifareReader();
   void enableCardButtons();
+
+  // Card handlers (CardHandlers.cpp).
+  void butWr_Click();
+  void butRd_Click();
+  void cmdWriteData_Click();
+  void showCardRecord();
+  QString hotelCodeText() const;
+  void refuseField(QLineEdit* field, const char* name, const std::string& accepts);
 
   int cardKind() const;
   void showStatus(const QString& text);

@@ -34,4 +34,17 @@ inline constexpr char kReadOk[] = "RD 4469 OK";
 inline constexpr char kProximityReadError[] = "Rd 4469 Error ";
 inline constexpr char kMifareReadError[] = "Rd Error ";
 
+// A refused field is reported as "<name>: enter <what it accepts>".
+inline constexpr char kCardTypeName[] = "Card type";
+inline constexpr char kHotelCodeName[] = "Hotel code";
+inline constexpr char kAreaName[] = "Area";
+inline constexpr char kFloorName[] = "Floor";
+inline constexpr char kRoomName[] = "Room";
+inline constexpr char kCardSnoName[] = "Card serial number";
+inline constexpr char kStartDateName[] = "Valid from";
+inline constexpr char kEndDateName[] = "Valid until";
+inline constexpr char kStartTimeName[] = "Daily start time";
+inline constexpr char kEndTimeName[] = "Daily end time";
+inline constexpr char kFloorCntName[] = "Further floors or sub-room";
+
 }  // namespace keycard::window
