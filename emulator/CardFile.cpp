@@ -183,10 +183,10 @@ void saveCard(const std::filesystem::path& file, const Card& card) {
 }
 
 std::uint32_t uidSeedFor(const std::filesystem::path& file) {
-  std::uint32_t hash = 2166136261u;  // FNV-1a
+  std::uint32_t hash = 2166136261U;  // FNV-1a
   for (char c : file.filename().string()) {
     hash ^= static_cast<std::uint8_t>(c);
-    hash *= 16777619u;
+    hash *= 16777619U;
   }
   return hash;
 }

@@ -31,7 +31,7 @@ constexpr auto kHangUpPause = 50ms;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-void requestStop(int) {
+void requestStop(int /*signal*/) {
   stopRequested = 1;
 }
 
@@ -63,7 +63,9 @@ class StopSignals {
     const int result =
         ::ppoll(&pfd, fd < 0 ? 0 : 1, timeout.count() < 0 ? nullptr : &limit, &waitMask_);
     if (ready != nullptr) *ready = result > 0;
-    if (result < 0 && errno != EINTR) throw std::runtime_error(std::strerror(errno));
+    if (result < 0 && errno != EINTR) {
+      throw std::runtime_error(std::string("cannot wait for the line: ") + std::strerror(errno));
+    }
     return stopRequested == 0;
   }
 

@@ -143,7 +143,7 @@ void PrintTo(const FaultRow& row, std::ostream* out) {
   *out << row.fault;
 }
 
-void expectNothing(const Bytes& received, RawPort&) {
+void expectNothing(const Bytes& received, RawPort& /*port*/) {
   EXPECT_TRUE(received.empty());
 }
 

@@ -12,8 +12,6 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
 namespace keycard::testing {
 
 namespace {
@@ -61,7 +59,7 @@ bool awaitReady(int fd) {
 
 }  // namespace
 
-EmulatorProcess::EmulatorProcess(EmulatorOptions options) {
+EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
   if (options.portDir.empty()) {
     const char* dir = std::getenv("KEYCARD_PORT_DIR");
     portPath_ = std::filesystem::path(dir != nullptr ? dir : "") / options.port;

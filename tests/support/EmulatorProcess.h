@@ -31,7 +31,7 @@ struct EmulatorOptions {
 class EmulatorProcess {
  public:
   // Throws std::runtime_error when the emulator does not report "ready" within 5 s.
-  explicit EmulatorProcess(EmulatorOptions options);
+  explicit EmulatorProcess(const EmulatorOptions& options);
   EmulatorProcess(const EmulatorProcess&) = delete;
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
   ~EmulatorProcess();
