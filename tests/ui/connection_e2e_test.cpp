@@ -1,28 +1,14 @@
-// The window opening the real proximity driver against the reader emulator on a
-// pseudo-terminal, found as "COMn" in $KEYCARD_PORT_DIR.
-#include <QPushButton>
-
-#include "EmulatorProcess.h"
-#include "WindowTestSupport.h"
+// The window opening the real proximity driver against the reader emulator.
+#include "EmulatedReaderTest.h"
 
 namespace keycard::testing {
 namespace {
 
-class RealProximityReader : public WindowTest {
- protected:
-  TempDir dir;
-  ScopedEnv portDir{"KEYCARD_PORT_DIR", dir.path().string()};
-
-  std::unique_ptr<EmulatorProcess> startReader(const std::filesystem::path& card) const {
-    EmulatorOptions options;
-    options.card = card;
-    return std::make_unique<EmulatorProcess>(options);
-  }
-};
+using RealProximityReader = EmulatedReaderTest;
 
 TEST_F(RealProximityReader, OpensOnTheEmulatedPortAndEnablesTheCardButtons) {
   newCard("em4469", dir / "card");
-  const auto reader = startReader(dir / "card");
+  const auto reader = startReader("proximity", dir / "card");
 
   click("butOpen");
 
