@@ -1,6 +1,7 @@
 #include "PseudoTerminal.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -53,6 +54,12 @@ PseudoTerminal::PseudoTerminal() {
 
 PseudoTerminal::~PseudoTerminal() {
   hangUp();
+}
+
+int PseudoTerminal::unread() const {
+  int count = 0;
+  if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &count) != 0) return 0;
+  return count;
 }
 
 void PseudoTerminal::hangUp() {

@@ -16,6 +16,8 @@ class PseudoTerminal {
 
   int master() const { return master_; }
   const std::string& slavePath() const { return slavePath_; }
+  // Bytes written to the line that the client has not read yet.
+  int unread() const;
   // Ends the line: the client's reads then fail or return 0.
   void hangUp();
 

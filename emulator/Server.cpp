@@ -25,9 +25,12 @@ using namespace std::chrono_literals;
 constexpr auto kPartialFrameTimeout = 100ms;
 // A reply nobody reads for this long is dropped rather than blocking the emulator.
 constexpr auto kWriteTimeout = 1000ms;
-// Closing the master throws away what the client has not read yet; the pause lets the half reply
-// arrive first, as it would on a cable pulled mid-reply.
-constexpr auto kHangUpPause = 50ms;
+// Closing the master throws away what the client has not read yet, so a hang-up waits (this long
+// at most) for the half reply to be read, as it would be on a cable pulled mid-reply.
+constexpr auto kHangUpWait = 1000ms;
+// Written bytes reach the client's side of the line a moment after write() returns.
+constexpr auto kArrivalWait = 50ms;
+constexpr auto kHangUpPoll = 2ms;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -56,10 +59,10 @@ class StopSignals {
   }
 
   // Waits for `fd` to be ready for `events` (fd < 0: just waits). False when a stop came.
-  bool wait(int fd, short events, std::chrono::milliseconds timeout, bool* ready = nullptr) const {
+  bool wait(int fd, short events, std::chrono::microseconds timeout, bool* ready = nullptr) const {
     pollfd pfd{fd, events, 0};
-    const timespec limit{static_cast<time_t>(timeout.count() / 1000),
-                         static_cast<long>(timeout.count() % 1000) * 1'000'000};
+    const timespec limit{static_cast<time_t>(timeout.count() / 1'000'000),
+                         static_cast<long>(timeout.count() % 1'000'000) * 1000};
     const int result =
         ::ppoll(&pfd, fd < 0 ? 0 : 1, timeout.count() < 0 ? nullptr : &limit, &waitMask_);
     if (ready != nullptr) *ready = result > 0;
@@ -160,26 +163,35 @@ class Session {
   std::optional<int> send(const link::Frame& reply) {
     const Delivery delivery =
         shapeReply(options_.fault, link::encodeFrame(reply.command, reply.payload));
-    auto delay = delivery.delay;
-    if (options_.wireDelay) {
-      delay += std::chrono::duration_cast<std::chrono::milliseconds>(link::kByteTime *
-                                                                     delivery.bytes.size());
-    }
+    std::chrono::microseconds delay = delivery.delay;
+    if (options_.wireDelay) delay += link::kByteTime * delivery.bytes.size();
     if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
-    if (!writeAll(delivery.bytes)) {
-      log_.line("!!", delivery.bytes, "dropped: nobody reads the line");
-    } else if (!delivery.bytes.empty()) {
+    if (!delivery.bytes.empty()) {
       std::string note = describeReply(reply);
       if (options_.fault != Fault::None && options_.fault != Fault::Tear) note += " (as faulted)";
+      // Logged before it goes out, so whoever has read the reply finds it in the log.
       log_.line("->", delivery.bytes, note);
     }
+    if (!writeAll(delivery.bytes))
+      log_.line("!!", delivery.bytes, "dropped: nobody reads the line");
     if (delivery.hangUpAfter) {
       std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
-      signals_.wait(-1, 0, kHangUpPause);
+      awaitClientRead();
       line_.hangUp();
       return kExitHungUp;
     }
     return std::nullopt;
+  }
+
+  void awaitClientRead() {
+    auto waited = 0ms;
+    while (line_.unread() == 0 && waited < kArrivalWait && signals_.wait(-1, 0, kHangUpPoll)) {
+      waited += kHangUpPoll;
+    }
+    waited = 0ms;
+    while (line_.unread() > 0 && waited < kHangUpWait && signals_.wait(-1, 0, kHangUpPoll)) {
+      waited += kHangUpPoll;
+    }
   }
 
   bool writeAll(std::span<const std::uint8_t> bytes) {
