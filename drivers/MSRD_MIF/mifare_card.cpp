@@ -31,7 +31,7 @@ RecordBlocks toBlocks(const link::KeyCardImage& image) {
 
 link::KeyCardImage toImage(const RecordBlocks& blocks) {
   link::KeyCardImage image{};
-  const auto afterHead = std::copy(blocks.head.begin(), blocks.head.end(), image.begin());
+  auto* const afterHead = std::copy(blocks.head.begin(), blocks.head.end(), image.begin());
   std::copy_n(blocks.tail.begin(), image.end() - afterHead, afterHead);
   return image;
 }

@@ -20,7 +20,9 @@ std::set<std::string> exportedSymbols(const std::string& library) {
   char line[512];
   while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
     std::istringstream fields(line);
-    std::string address, kind, name;
+    std::string address;
+    std::string kind;
+    std::string name;
     if (fields >> address >> kind >> name) names.insert(name);
   }
   return names;

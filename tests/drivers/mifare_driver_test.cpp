@@ -21,7 +21,9 @@ constexpr const char* kFactoryTrailer = "FFFFFFFFFFFFFF078069FFFFFFFFFFFF";
 // Opens COM1 and closes the handle at the end of the test.
 class OpenMifare {
  public:
-  OpenMifare() { handle_ = auto_open(&index_); }
+  OpenMifare() : handle_(auto_open(&index_)) {}
+  OpenMifare(const OpenMifare&) = delete;
+  OpenMifare& operator=(const OpenMifare&) = delete;
   ~OpenMifare() { closecomm(handle_); }
   std::int32_t handle() const { return handle_; }
 

@@ -22,6 +22,8 @@ class PortDir {
       setenv(kPortDirVariable, value, 1);
     }
   }
+  PortDir(const PortDir&) = delete;
+  PortDir& operator=(const PortDir&) = delete;
   ~PortDir() {
     if (previous_) {
       setenv(kPortDirVariable, previous_->c_str(), 1);
