@@ -6,7 +6,7 @@
 # DIR holds keycard-encoder (default: build/bin). The window is shot after the steps, which run
 # in order against it: click:X,Y (client pixels), select:CONTROL_X,Y,INDEX (open a list at X,Y
 # and pick the entry INDEX), type:TEXT, key:KEYS (xdotool key names), wait:SECONDS, shot:PATH
-# (an extra screenshot). The environment is passed on, so KEYCARD_PORT_DIR reaches the drivers.
+# (an extra screenshot), run:COMMAND (a shell command, e.g. to take a card away). The environment is passed on, so KEYCARD_PORT_DIR reaches the drivers.
 set -euo pipefail
 
 bin=build/bin
@@ -69,6 +69,7 @@ for step in "$@"; do
     key:*) xdotool key --window "$window" ${step#key:} ;;
     wait:*) sleep "${step#wait:}" ;;
     shot:*) shoot "${step#shot:}" ;;
+    run:*) bash -c "${step#run:}" ;;
     *) echo "Unknown step: $step" >&2; exit 2 ;;
   esac
   sleep 0.3

@@ -36,6 +36,14 @@ std::intptr_t cellFor(CardData::CardImage& buffer) {
   return reinterpret_cast<std::intptr_t>(buffer.data());
 }
 
+constexpr std::uint8_t kDisFlagGreyed = 2;
+
+Qt::CheckState disableFlagState(std::uint8_t flag) {
+  if (flag == 0) return Qt::Unchecked;
+  if (flag == 1) return Qt::Checked;
+  return Qt::PartiallyChecked;
+}
+
 }  // namespace
 
 void Form1::butWr_Click() {
@@ -127,19 +135,19 @@ void Form1::butRd_Click() {
 void Form1::showCardRecord() {
   CardData::UnpackCard();
   const CardData::CardRecord& card = CardData::CardInfo;
-  // The box has three states; any other flag would be shown as one of them, so the status line
-  // tells the operator what the card really holds.
+  // The box shows 0, 1 and 2; a larger flag greys it as well, and the status line names the
+  // flag so the card's data is not hidden from the operator.
   QString status = QString::fromLatin1(kReadOk);
-  if (card.DisFlag > Qt::Checked) status += QStringLiteral(" (disable flag %1)").arg(card.DisFlag);
+  if (card.DisFlag > kDisFlagGreyed) {
+    status += QStringLiteral(" (disable flag %1)").arg(card.DisFlag);
+  }
   showStatus(status);
   ui->txtCardty->setText(fromCard(decimalDisplay(card.CardType)));
   ui->txtHotel->setText(hotelCodeText());
   ui->txtArea->setText(fromCard(decimalDisplay(card.Area)));
   ui->txtFloor->setText(fromCard(decimalDisplay(card.Floor)));
   ui->txtRoom->setText(fromCard(decimalDisplay(card.Room)));
-  ui->chkDis->setCheckState(card.DisFlag == 0   ? Qt::Unchecked
-                            : card.DisFlag == 1 ? Qt::Checked
-                                                : Qt::PartiallyChecked);
+  ui->chkDis->setCheckState(disableFlagState(card.DisFlag));
   ui->txtCardsno->setText(fromCard(decimalDisplay(card.CardSno)));
   ui->txtSdate->setText(fromCard(dateTimeDisplay(card.StartDate)));
   ui->txtEdate->setText(fromCard(dateTimeDisplay(card.EndDate)));

@@ -296,6 +296,12 @@ TEST_P(RefusedField, CallsNoDriverNamesTheFieldAndPutsTheOperatorBackInIt) {
 
   EXPECT_TRUE(standin::calls().empty());
   EXPECT_EQ(text("lstSta"), QString::fromLatin1(c.status));
+  auto* status = control<QLabel>("lstSta");
+  const QRect room = status->contentsRect();
+  const QRect needed = status->fontMetrics().boundingRect(
+      room, status->wordWrap() ? Qt::TextWordWrap : 0, status->text());
+  EXPECT_TRUE(needed.width() <= room.width() && needed.height() <= room.height())
+      << "the message is cut off";
   EXPECT_EQ(QApplication::focusWidget(), field);
   EXPECT_EQ(field->selectedText(), field->text());
   const CardData::CardRecord untouched = [] {
