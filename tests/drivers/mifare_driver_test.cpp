@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -89,9 +88,11 @@ TEST(MifareDriver, SectorWithAnotherKeyRefusesAuthentication) {
     std::ifstream in(bench.card());
     std::stringstream text;
     text << in.rdbuf();
-    const std::string changed = std::regex_replace(text.str(), std::regex("block 07: FFFFFFFFFFFF"),
-                                                   "block 07: A0A1A2A3A4A5");
-    ASSERT_NE(changed, text.str());
+    std::string changed = text.str();
+    const std::string keyLine = "block 07: FFFFFFFFFFFF";
+    const std::size_t at = changed.find(keyLine);
+    ASSERT_NE(at, std::string::npos);
+    changed.replace(at, keyLine.size(), "block 07: A0A1A2A3A4A5");
     std::ofstream(bench.card()) << changed;
   }
   const OpenMifare reader;
