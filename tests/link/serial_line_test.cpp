@@ -9,7 +9,6 @@
 #include <string>
 
 #include "errors.h"
-#include "pty_peer.h"
 #include "serial_line.h"
 
 namespace keycard::link {
@@ -60,23 +59,6 @@ TEST(SerialLine, NeverOpensARegularFileForWriting) {
   EXPECT_EQ(contentsOf(file), "not a port");
   EXPECT_EQ(std::filesystem::last_write_time(file), before);
   std::filesystem::remove(file);
-}
-
-TEST(SerialLine, OpensAPseudoTerminalThroughALinkAndClosesIt) {
-  testing::PtyPeer peer;
-  const auto link =
-      std::filesystem::temp_directory_path() / ("keycard-link-COM1-" + std::to_string(getpid()));
-  std::filesystem::create_symlink(peer.slavePath(), link);
-
-  SerialLine line;
-  EXPECT_EQ(line.open(link.string(), "test"), 0);
-  EXPECT_TRUE(line.isOpen());
-  SerialLine moved = std::move(line);
-  EXPECT_FALSE(line.isOpen());
-  EXPECT_TRUE(moved.isOpen());
-  moved.close();
-  EXPECT_FALSE(moved.isOpen());
-  std::filesystem::remove(link);
 }
 
 }  // namespace
