@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <ostream>
+#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 #include "errors.h"
