@@ -44,6 +44,17 @@ Qt::CheckState disableFlagState(std::uint8_t flag) {
   return Qt::PartiallyChecked;
 }
 
+// Bytes 1 to 3 of the buffer through the hex library; without the library the window's own
+// routine gives the same digits, so the code is never hidden from the operator.
+QString hotelCodeText() {
+  const std::span<const std::uint8_t, 3> code(CardData::CardBuf.data() + 1, 3);
+  if (!rfdll::available()) return fromCard(hotelCodeDisplay(code));
+  // Six blanks for the six digits; the zeros behind them keep a careless library in bounds.
+  char digits[16] = "      ";
+  rfdll::hextostr(code.data(), digits, 3);
+  return QString::fromLocal8Bit(digits, 6);
+}
+
 }  // namespace
 
 void Form1::butWr_Click() {
@@ -154,17 +165,6 @@ void Form1::showCardRecord() {
   ui->txtStime->setText(fromCard(timeDisplay(card.StartTime)));
   ui->txtEtime->setText(fromCard(timeDisplay(card.EndTime)));
   ui->txtFloorCnt->setText(fromCard(decimalDisplay(card.FloorCnt)));
-}
-
-// Bytes 1 to 3 of the buffer through the hex library; without the library the window's own
-// routine gives the same digits, so the code is never hidden from the operator.
-QString Form1::hotelCodeText() const {
-  const std::span<const std::uint8_t, 3> code(CardData::CardBuf.data() + 1, 3);
-  if (!rfdll::available()) return fromCard(hotelCodeDisplay(code));
-  // Six blanks for the six digits; the zeros behind them keep a careless library in bounds.
-  char digits[16] = "      ";
-  rfdll::hextostr(code.data(), digits, 3);
-  return QString::fromLocal8Bit(digits, 6);
 }
 
 void Form1::cmdWriteData_Click() {

@@ -41,7 +41,6 @@ class Form1 : public QWidget {
   void butRd_Click();
   void cmdWriteData_Click();
   void showCardRecord();
-  QString hotelCodeText() const;
   void refuseField(QLineEdit* field, const char* name, const std::string& accepts);
 
   int cardKind() const;
