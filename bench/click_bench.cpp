@@ -1,0 +1,126 @@
+// An operator's click on Wrkey or Rdkey until the caption shows, through the real driver over a
+// pseudo-terminal to the reader emulator: at full speed (what our own code costs) and with the
+// emulator sending its replies at 9600 baud (how close we come to the line's own time).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchTable.h"
+#include "EmulatedWindow.h"
+#include "protocol.h"
+
+namespace keycard::bench {
+namespace {
+
+using std::chrono::duration;
+
+struct ClickCase {
+  const char* name;
+  ReaderKind kind;
+  const char* cardType;
+  const char* button;
+  const char* okCaption;  // what a successful click shows first
+};
+
+constexpr ClickCase kWriteEm4469{"Key-card write, EM4469 on the proximity reader",
+                                 ReaderKind::Proximity, "em4469", "butWr", "Wr 4469 OK "};
+constexpr ClickCase kReadEm4469{"Key-card read, EM4469 on the proximity reader",
+                                ReaderKind::Proximity, "em4469", "butRd", "RD 4469 OK"};
+constexpr ClickCase kWriteMifare{"Key-card write, Mifare 1K", ReaderKind::Mifare, "mifare1k",
+                                 "butWr", "Wr OK "};
+constexpr ClickCase kReadMifare{"Key-card read, Mifare 1K", ReaderKind::Mifare, "mifare1k", "butRd",
+                                "RD 4469 OK"};
+
+constexpr double kOwnTimeGoalMicroseconds = 1000;
+constexpr double kWireRatioGoal = 1.05;
+
+// A read needs a card that was written; one write first serves both.
+void prepareCard(EmulatedWindow& window) {
+  window.click("butWr");
+}
+
+void clickAtFullSpeed(benchmark::State& state, const ClickCase& c) {
+  EmulatedWindow window(c.kind, c.cardType, false);
+  prepareCard(window);
+  std::vector<double> microseconds;
+  for (auto _ : state) {
+    const auto took = window.click(c.button);
+    if (!window.caption().startsWith(QString::fromLatin1(c.okCaption))) {
+      state.SkipWithError(("click failed: " + window.caption().toStdString()).c_str());
+      return;
+    }
+    microseconds.push_back(duration<double, std::micro>(took).count());
+  }
+  const Percentiles p = percentiles(microseconds);
+  state.counters["median_us"] = p.median;
+  state.counters["p99_us"] = p.p99;
+  addRow({std::string(c.name) + ", click to caption",
+          "median " + formatNumber(p.median) + " µs, p99 " + formatNumber(p.p99) + " µs",
+          "median < 1 ms", p.median < kOwnTimeGoalMicroseconds});
+}
+
+void clickOnTheWire(benchmark::State& state, const ClickCase& c) {
+  EmulatedWindow window(c.kind, c.cardType, true);
+  prepareCard(window);
+  std::size_t replies = 0;
+  std::vector<double> ratios;
+  std::vector<double> replyRatios;
+  for (auto _ : state) {
+    const auto took = window.click(c.button);
+    state.PauseTiming();
+    if (!window.caption().startsWith(QString::fromLatin1(c.okCaption))) {
+      state.SkipWithError(("click failed: " + window.caption().toStdString()).c_str());
+      return;
+    }
+    // The emulator logs each reply just after sending it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::size_t bytes = window.bytesOnTheLine(replies);
+    const duration<double> lineTime = bytes * link::kByteTime;
+    const duration<double> replyTime = replies * link::kByteTime;
+    ratios.push_back(duration<double>(took) / lineTime);
+    replyRatios.push_back(duration<double>(took) / replyTime);
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.ResumeTiming();
+  }
+  const Percentiles p = percentiles(ratios);
+  const Percentiles replyOnly = percentiles(replyRatios);
+  state.counters["ratio"] = p.median;
+  state.counters["reply_ratio"] = replyOnly.median;
+  char value[160];
+  std::snprintf(value, sizeof value,
+                "%.3f of both directions' bytes (%.0f); %.3f of the reply bytes alone", p.median,
+                state.counters["bytes"].value, replyOnly.median);
+  addRow({std::string(c.name) + " at 9600 baud, time / bytes' time (median)", value, "≤ 1.05",
+          p.median <= kWireRatioGoal});
+}
+
+BENCHMARK_CAPTURE(clickAtFullSpeed, write_em4469, kWriteEm4469)
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(clickAtFullSpeed, read_em4469, kReadEm4469)
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(clickAtFullSpeed, write_mifare, kWriteMifare)
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(clickAtFullSpeed, read_mifare, kReadMifare)
+    ->Iterations(500)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(clickOnTheWire, write_em4469, kWriteEm4469)
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(clickOnTheWire, read_em4469, kReadEm4469)
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(clickOnTheWire, write_mifare, kWriteMifare)
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(clickOnTheWire, read_mifare, kReadMifare)
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace keycard::bench

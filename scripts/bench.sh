@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in a Release build folder (default build-release; configured when it has
+# no build yet), runs them all and prints one markdown table of the results on stdout. Progress
+# goes to stderr. Extra arguments go to keycard-bench, e.g. --benchmark_filter=click.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-release}
+shift || true
+
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKEYCARD_BUILD_BENCH=ON >&2
+elif ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
+  echo "bench.sh: $build is not a Release build; its timings are not the ones to publish" >&2
+fi
+cmake --build "$build" -j "$(nproc)" --target keycard-bench >&2
+
+echo "bench.sh: $(nproc) cores, $(uname -srm)" >&2
+"$build/bin/keycard-bench" "$@"
