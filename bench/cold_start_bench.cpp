@@ -17,8 +17,6 @@
 
 #include "BenchTable.h"
 
-extern char** environ;
-
 namespace keycard::bench {
 namespace {
 
