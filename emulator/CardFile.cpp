@@ -68,13 +68,6 @@ void writeAll(int fd, std::string_view text, const std::string& path) {
   }
 }
 
-void syncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;  // the rename has happened; a folder we cannot open is not worth failing for
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 std::string formatCardFile(const Card& card) {
@@ -172,14 +165,14 @@ void saveCard(const std::filesystem::path& file, const Card& card) {
   ::umask(mask);
   ::fchmod(temporary.fd(), 0666 & ~mask);
   writeAll(temporary.fd(), formatCardFile(card), temporary.path());
-  if (::fsync(temporary.fd()) != 0)
-    throw CardFileError(systemError("cannot flush", temporary.path()));
+  // The rename alone keeps a killed emulator from leaving half a card; no fsync, since an
+  // emulated card need not outlive a power cut and a synced save per block would dominate
+  // every write's time.
   temporary.closeChecked();
   if (::rename(temporary.path().c_str(), file.c_str()) != 0) {
     throw CardFileError(systemError("cannot replace", file));
   }
   temporary.keep();
-  syncFolder(file.parent_path());
 }
 
 std::uint32_t uidSeedFor(const std::filesystem::path& file) {
