@@ -44,4 +44,9 @@ std::string formatNumber(double value) {
   return text;
 }
 
+std::string formatMicroseconds(double microseconds) {
+  return microseconds < 1000 ? formatNumber(microseconds) + " µs"
+                             : formatNumber(microseconds / 1000) + " ms";
+}
+
 }  // namespace keycard::bench

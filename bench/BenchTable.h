@@ -27,5 +27,7 @@ void printTable(std::ostream& out);
 
 // "12.3" style: one decimal below 100, none above.
 std::string formatNumber(double value);
+// "850 µs" or "12.3 ms".
+std::string formatMicroseconds(double microseconds);
 
 }  // namespace keycard::bench

@@ -71,8 +71,8 @@ void clickAtFullSpeed(benchmark::State& state, const ClickCase& c) {
   state.counters["p99_us"] = p.p99;
   state.counters["cpu_median_us"] = cpu.median;
   addRow({std::string(c.name) + ", click to caption",
-          "median " + formatNumber(p.median) + " µs, p99 " + formatNumber(p.p99) +
-              " µs (window process's CPU: median " + formatNumber(cpu.median) + " µs)",
+          "median " + formatMicroseconds(p.median) + ", p99 " + formatMicroseconds(p.p99) +
+              " (window process's CPU: median " + formatMicroseconds(cpu.median) + ")",
           "median < 1 ms", p.median < kOwnTimeGoalMicroseconds});
 }
 
