@@ -276,7 +276,7 @@ TEST_F(CardHandlerTest, FieldsAreConvertedInTheirWritingOrder) {
     control<QLineEdit>(field)->setText(good[field]);
   }
   click("butWr");
-  EXPECT_EQ(standin::calls().front(), "T5557_WriteCard(6, " + kImage + ")");
+  EXPECT_EQ(standin::calls(), (std::vector<std::string>{kProximityWrite, "ML_ControlBeep(0, 1)"}));
 }
 
 }  // namespace
