@@ -1,5 +1,6 @@
-// What the driver tests share: the worked key card record and a reader emulator running in a
-// throw-away port folder that the drivers find through KEYCARD_PORT_DIR.
+// What the driver tests share: the worked key card record, a reader emulator running in a
+// throw-away port folder that the drivers find through KEYCARD_PORT_DIR, and both drivers' key
+// card operations behind one face.
 #pragma once
 
 #include <array>
@@ -9,6 +10,8 @@
 #include <string>
 
 #include "EmulatorProcess.h"
+#include "MF_API.h"
+#include "MSRD_MIF.h"
 
 namespace keycard::drivers::testing {
 
@@ -20,11 +23,13 @@ inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x
 inline constexpr const char* kWorkedRecordHex = "013330330101010100060718120006071912000000235900";
 
 // A buffer the drivers must leave alone when they fail.
-inline constexpr KeyCard kUntouched = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
-                                       0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
-                                       0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+inline const KeyCard kUntouched = [] {
+  KeyCard card{};
+  card.fill(0xEE);
+  return card;
+}();
 
-// One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none yet).
+// One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
 class Bench {
  public:
   Bench(const std::string& kind, const std::string& cardType, const std::string& fault = "",
@@ -41,8 +46,6 @@ class Bench {
   }
 
   const std::filesystem::path& card() const { return card_; }
-  const std::filesystem::path& folder() const { return folder_.path(); }
-  void takeCardAway() const { std::filesystem::rename(card_, folder_ / "card-away.txt"); }
 
  private:
   keycard::testing::TempDir folder_;
@@ -50,5 +53,35 @@ class Bench {
   std::filesystem::path card_;
   std::optional<keycard::testing::EmulatorProcess> emulator_;
 };
+
+// A reader's driver as the window uses it for key cards: open COM1, read, write, close.
+struct Driver {
+  const char* kind;        // the emulator's --kind
+  std::int32_t (*open)();  // a handle (0 for the proximity reader's one port) or an error code
+  std::int32_t (*read)(std::int32_t handle, KeyCard& card);
+  std::int32_t (*write)(std::int32_t handle, KeyCard& card);
+  std::int32_t (*close)(std::int32_t handle);
+};
+
+inline const Driver kProximity{
+    "proximity", [] { return MF_InitComm("COM1", 9600); },
+    [](std::int32_t, KeyCard& card) { return T5557_ReadCard(0, card.data()); },
+    [](std::int32_t, KeyCard& card) { return T5557_WriteCard(0, card.data()); },
+    [](std::int32_t) { return MF_ExitComm(); }};
+
+inline const Driver kMifare{"mifare",
+                            [] {
+                              std::int32_t index = 0;  // COM1
+                              return auto_open(&index);
+                            },
+                            [](std::int32_t handle, KeyCard& card) {
+                              intptr_t cell = reinterpret_cast<intptr_t>(card.data());
+                              return rdkey_mif1(handle, &cell);
+                            },
+                            [](std::int32_t handle, KeyCard& card) {
+                              intptr_t cell = reinterpret_cast<intptr_t>(card.data());
+                              return wrkey_mif1(handle, &cell);
+                            },
+                            closecomm};
 
 }  // namespace keycard::drivers::testing

@@ -25,27 +25,21 @@ TEST(CardCommands, NewRecordAndBlock) {
   testing::TempDir dir;
   const std::string file = (dir / "guest.card").string();
   const std::string record = "0102030405060708090a0b0c0d0e0f101112131415161718";
-
   ASSERT_EQ(runCard({"new", "--type", "em4469", file, "--record", record}).exitCode, 0);
   EXPECT_EQ(runCard({"record", file}).out, "0102030405060708090A0B0C0D0E0F101112131415161718\n");
   EXPECT_EQ(runCard({"block", file, "5"}).out, "01020304\n");
-  EXPECT_EQ(runCard({"block", file, "15"}).out, "00000000\n");
-
   ASSERT_EQ(runCard({"new", "--type", "t5557", file}).exitCode, 0);  // replaces the card
   EXPECT_EQ(runCard({"record", file}).out, std::string(48, '0') + "\n");
   EXPECT_EQ(runCard({"block", file, "0"}).out, "000880E0\n");
-  // The support library reads the same files.
-  EXPECT_EQ(testing::cardBlock(file, 0), "000880E0");
 }
 
 TEST(CardCommands, SameNameSameUid) {
   testing::TempDir first;
   testing::TempDir second;
-  testing::newCard("mifare1k", first / "a.card");
-  testing::newCard("mifare1k", second / "a.card");
-  testing::newCard("mifare1k", second / "b.card");
-  EXPECT_EQ(testing::cardBlock(first / "a.card", 0), testing::cardBlock(second / "a.card", 0));
-  EXPECT_NE(testing::cardBlock(second / "a.card", 0), testing::cardBlock(second / "b.card", 0));
+  for (const char* name : {"a", "b"}) testing::newCard("mifare1k", second / name);
+  testing::newCard("mifare1k", first / "a");
+  EXPECT_EQ(testing::cardBlock(first / "a", 0), testing::cardBlock(second / "a", 0));
+  EXPECT_NE(testing::cardBlock(second / "a", 0), testing::cardBlock(second / "b", 0));
 }
 
 TEST(CardCommands, RefusesBadArgumentsWithAReason) {
@@ -61,10 +55,8 @@ TEST(CardCommands, RefusesBadArgumentsWithAReason) {
       {{}, 2, "card needs new, record or block"},
       {{"new", file}, 2, "needs --type"},
       {{"new", "--type", "t5577", file}, 2, "--type is t5557, em4469 or mifare1k"},
-      {{"new", "--type", "t5557"}, 2, "needs a FILE"},
       {{"new", "--type", "t5557", file, "--record", "0102"}, 2, "48 hex digits"},
       {{"block", file, "8"}, 2, "block 8 is not on this t5557 card (0 to 7)"},
-      {{"block", file, "-1"}, 2, "block -1 is not on"},
       {{"record", (dir / "absent").string()}, 1, "there is no card file"},
       {{"erase", file}, 2, "unknown card command"},
   };
@@ -75,8 +67,6 @@ TEST(CardCommands, RefusesBadArgumentsWithAReason) {
     EXPECT_NE(outcome.err.find(row.message), std::string::npos) << outcome.err;
     EXPECT_TRUE(outcome.out.empty());
   }
-  EXPECT_THROW(testing::newCard("t5557", file, "01"), std::runtime_error);
-  EXPECT_THROW(testing::cardBlock(file, 8), std::runtime_error);
 }
 
 }  // namespace

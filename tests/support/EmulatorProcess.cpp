@@ -11,14 +11,14 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace keycard::testing {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kReadyTimeout = std::chrono::seconds(5);
-constexpr auto kStopGrace = std::chrono::seconds(2);
+constexpr int kReadyTimeoutMs = 5000;
+constexpr std::chrono::seconds kStopGrace{2};
 
 std::vector<std::string> commandLine(const EmulatorOptions& options) {
   std::vector<std::string> args{KEYCARD_EMULATOR_PATH, "--kind", options.kind,         "--port",
@@ -30,42 +30,32 @@ std::vector<std::string> commandLine(const EmulatorOptions& options) {
   return args;
 }
 
-int decodeWaitStatus(int status) {
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
+int exitCodeOf(int status) {
+  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-// Reads the child's stdout until a whole line "ready" arrives. False on end of file or timeout.
+// True once the child's stdout holds the line "ready"; false when it ends or falls silent first.
 bool awaitReady(int fd) {
-  const auto deadline = Clock::now() + kReadyTimeout;
   std::string seen;
-  while (Clock::now() < deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    pollfd pfd{fd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, static_cast<int>(left.count()) + 1);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
+  pollfd watched{fd, POLLIN, 0};
+  while (seen.find("ready\n") == std::string::npos) {
+    if (::poll(&watched, 1, kReadyTimeoutMs) <= 0) return false;
     char chunk[256];
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     seen.append(chunk, static_cast<std::size_t>(got));
-    if (seen.find("ready\n") != std::string::npos) return true;
   }
-  return false;
+  return true;
 }
 
 }  // namespace
 
 EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
-  if (options.portDir.empty()) {
-    const char* dir = std::getenv("KEYCARD_PORT_DIR");
-    portPath_ = std::filesystem::path(dir != nullptr ? dir : "") / options.port;
-  } else {
-    portPath_ = options.portDir / options.port;
-  }
+  const char* envDir = std::getenv("KEYCARD_PORT_DIR");
+  const std::filesystem::path dir = options.portDir.empty()
+                                        ? std::filesystem::path(envDir != nullptr ? envDir : "")
+                                        : options.portDir;
+  portPath_ = dir / options.port;
 
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -75,12 +65,10 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-
   const std::vector<std::string> args = commandLine(options);
   std::vector<char*> argv;
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-
   const int spawnError = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
@@ -104,37 +92,24 @@ EmulatorProcess::~EmulatorProcess() {
 }
 
 std::optional<int> EmulatorProcess::waitForExit(std::chrono::milliseconds timeout) {
-  if (exitStatus_) return exitStatus_;
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!exitStatus_) {
     int status = 0;
     const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      exitStatus_ = decodeWaitStatus(status);
-      return exitStatus_;
-    }
-    if (done < 0 && errno != EINTR) {
-      exitStatus_ = -1;
-      return exitStatus_;
-    }
-    if (Clock::now() >= deadline) return std::nullopt;
+    if (done == pid_) exitStatus_ = exitCodeOf(status);
+    if (done < 0 && errno != EINTR) exitStatus_ = -1;
+    if (exitStatus_ || std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
+  return exitStatus_;
 }
 
 int EmulatorProcess::stop() {
   if (exitStatus_) return *exitStatus_;
   ::kill(pid_, SIGTERM);
-  if (auto status =
-          waitForExit(std::chrono::duration_cast<std::chrono::milliseconds>(kStopGrace))) {
-    return *status;
-  }
+  if (auto status = waitForExit(kStopGrace)) return *status;
   ::kill(pid_, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
-  exitStatus_ = decodeWaitStatus(status);
-  return *exitStatus_;
+  return *waitForExit(std::chrono::hours(1));
 }
 
 }  // namespace keycard::testing

@@ -1,19 +1,13 @@
 // Helpers for tests that need a reader: a running keycard-emulator on a pseudo-terminal, a
-// throw-away folder, card files, an environment variable set for one scope, and a raw serial
-// client that speaks frames.
+// throw-away folder, card files and an environment variable set for one scope.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <string>
-#include <vector>
-
-#include "link/frame.h"
 
 namespace keycard::testing {
 
@@ -38,7 +32,6 @@ class EmulatorProcess {
 
   // The link the drivers open: portDir/port.
   const std::filesystem::path& portPath() const { return portPath_; }
-  pid_t pid() const { return pid_; }
 
   // Waits for the emulator to end by itself; its exit code, or 128 + signal. nullopt on timeout.
   std::optional<int> waitForExit(std::chrono::milliseconds timeout);
@@ -88,29 +81,5 @@ void newCard(const std::string& type, const std::filesystem::path& file,
              std::optional<std::string> recordHex48 = {});
 std::string cardRecord(const std::filesystem::path& file);
 std::string cardBlock(const std::filesystem::path& file, int n);
-
-// The client end of a serial line in raw mode, for exchanging frames with the emulator directly.
-class RawPort {
- public:
-  explicit RawPort(const std::filesystem::path& device);  // throws std::runtime_error
-  RawPort(const RawPort&) = delete;
-  RawPort& operator=(const RawPort&) = delete;
-  ~RawPort();
-
-  void send(std::span<const std::uint8_t> bytes);
-  void sendFrame(link::Command command, std::span<const std::uint8_t> payload = {});
-  // Whatever arrives until `quiet` passes without a byte, or `limit` passes in all.
-  std::vector<std::uint8_t> receive(std::chrono::milliseconds quiet,
-                                    std::chrono::milliseconds limit = std::chrono::seconds(1));
-  // The first complete frame within `limit`; nullopt when none arrives or the bytes are not one.
-  std::optional<link::Frame> receiveFrame(
-      std::chrono::milliseconds limit = std::chrono::seconds(1));
-  // True when the line hung up (the reader side went away).
-  bool hungUp() const { return hungUp_; }
-
- private:
-  int fd_ = -1;
-  bool hungUp_ = false;
-};
 
 }  // namespace keycard::testing

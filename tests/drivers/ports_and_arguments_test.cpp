@@ -1,0 +1,137 @@
+// What the drivers answer besides key cards: the reader controls, EM4469 data words, handles,
+// bad arguments, and the ports they refuse to open.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <string>
+
+#include "driver_test_support.h"
+#include "errors.h"
+
+namespace keycard::drivers::testing {
+namespace {
+
+using keycard::testing::cardBlock;
+using namespace keycard::link;
+
+TEST(ProximityDriver, ControlsDataWordsAndArguments) {
+  const Bench bench("proximity", "em4469");
+  EXPECT_EQ(ML_GetDevice_Ver(0, nullptr), kErrNotOpen);
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);                    // closes the first one itself
+  char text[8] = {'\0', 'g', 'u', 'a', 'r', 'd', '!', '\0'};  // empty, and no room
+  EXPECT_EQ(ML_GetDevice_Ver(0, text), 0);
+  EXPECT_EQ(std::string(text, sizeof text), std::string("\0guard!\0", 8));
+  EXPECT_EQ(ML_ControlRF(0, 1), 0);
+  EXPECT_EQ(ML_ControlRF(0, -1), kErrArgument);
+  EXPECT_EQ(ML_ControlBeep(0, 2), 0);
+  EXPECT_EQ(ML_ControlBeep(0, 256), kErrArgument);
+
+  unsigned char word[4] = {0x0A, 0x00, 0x11, 0x0D};
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), 0);
+  EXPECT_EQ(cardBlock(bench.card(), 2), "0A00110D");
+  unsigned char read[4] = {};
+  EXPECT_EQ(EM4150_ReadBlock(0, 2, read), 0);
+  EXPECT_EQ(std::string(read, read + 4), std::string(word, word + 4));
+  const std::string uid = cardBlock(bench.card(), 1);
+  for (int refused : {1, 16, -1}) EXPECT_EQ(EM4150_WriteBlock(0, refused, word), kErrArgument);
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, nullptr), kErrArgument);
+  EXPECT_EQ(EM4150_ReadBlock(0, 16, read), kErrArgument);
+  EXPECT_EQ(cardBlock(bench.card(), 1), uid);
+
+  EXPECT_EQ(MF_ExitComm(), 0);
+  EXPECT_EQ(MF_ExitComm(), 0);
+  EXPECT_EQ(ML_ControlBeep(0, 1), kErrNotOpen);
+}
+
+TEST(ProximityDriver, DataWordsNeedAnEm4469) {
+  const Bench bench("proximity", "t5557");
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
+  unsigned char word[4] = {0x0A, 0x00, 0x11, 0x0D};
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrCardKind);
+  EXPECT_EQ(cardBlock(bench.card(), 2), "00000000");
+  std::filesystem::remove(bench.card());
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrNoCard);
+  MF_ExitComm();
+}
+
+TEST(MifareDriver, HandlesAndArguments) {
+  const Bench bench("mifare", "mifare1k");
+  for (std::int32_t index : {-1, 10}) EXPECT_EQ(auto_open(&index), kErrArgument) << index;
+  EXPECT_EQ(auto_open(nullptr), kErrArgument);
+  const std::int32_t first = kMifare.open();
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(dv_beep(first, 1), 0);
+  EXPECT_EQ(dv_beep(first + 1000, 1), kErrNotOpen);
+  intptr_t nullCell = 0;
+  EXPECT_EQ(rdkey_mif1(first, nullptr), kErrArgument);
+  EXPECT_EQ(wrkey_mif1(first, &nullCell), kErrArgument);
+
+  const std::int32_t second = kMifare.open();  // the same port again replaces the handle
+  ASSERT_GT(second, 0);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(dv_beep(first, 1), kErrNotOpen);
+  EXPECT_EQ(closecomm(second), 0);
+  EXPECT_EQ(dv_beep(second, 1), kErrNotOpen);
+  EXPECT_EQ(closecomm(0), kErrNotOpen);
+}
+
+TEST(MifareDriver, OpenFailsWhenNoReaderAnswers) {
+  const Bench bench("mifare", "", "silent");
+  EXPECT_EQ(kMifare.open(), kErrTimeout);
+}
+
+enum class AtCom2 { Nothing, RegularFile, Folder, NotATerminal };
+
+struct RefusedCase {
+  const char* name;
+  const char* port;
+  std::int32_t baud;
+  AtCom2 atCom2;
+  std::int32_t expected;
+  const char* message;  // on stderr
+  friend void PrintTo(const RefusedCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class RefusedPort : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedPort, OpensNothingAndSaysWhy) {
+  const RefusedCase& row = GetParam();
+  const Bench bench("proximity", "t5557");  // COM1 is open before the refused attempt
+  const auto com2 = bench.card().parent_path() / "COM2";
+  if (row.atCom2 == AtCom2::RegularFile) std::ofstream(com2) << "precious";
+  if (row.atCom2 == AtCom2::Folder) std::filesystem::create_directory(com2);
+  if (row.atCom2 == AtCom2::NotATerminal) std::filesystem::create_symlink("/dev/null", com2);
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
+
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(MF_InitComm(row.port, row.baud), row.expected);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find(row.message), std::string::npos) << said;
+  if (row.expected == kErrPort) {
+    EXPECT_EQ(ML_GetDevice_Ver(0, nullptr), kErrNotOpen) << "the old port is closed too";
+  }
+  if (row.atCom2 == AtCom2::RegularFile) {
+    std::ifstream in(com2);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "precious");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RefusedPort,
+    ::testing::Values(
+        RefusedCase{"Com0", "COM0", 9600, AtCom2::Nothing, kErrArgument, ""},
+        RefusedCase{"LowerCase", "com2", 9600, AtCom2::Nothing, kErrArgument, ""},
+        RefusedCase{"NoName", nullptr, 9600, AtCom2::Nothing, kErrArgument, ""},
+        RefusedCase{"OtherBaud", "COM2", 19200, AtCom2::Nothing, kErrArgument, ""},
+        RefusedCase{"Missing", "COM2", 9600, AtCom2::Nothing, kErrPort, "No such file"},
+        RefusedCase{"RegularFile", "COM2", 9600, AtCom2::RegularFile, kErrPort,
+                    "MF_InitComm: cannot open "},
+        RefusedCase{"Folder", "COM2", 9600, AtCom2::Folder, kErrPort, "not a serial device"},
+        RefusedCase{"NotATerminal", "COM2", 9600, AtCom2::NotATerminal, kErrPort,
+                    "not a serial device"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace keycard::drivers::testing
