@@ -11,8 +11,8 @@
 int main(int argc, char* argv[]) {
   // The window is shown nowhere; the cold-start child inherits this too.
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  // Card files on a memory file system: the emulator flushes every block write to disk, which
-  // stands in for the card's own write time and is not the time of our code.
+  // Card files on a memory file system: the emulator saves the card file anew after every block
+  // write, file-system work that stands in for the card's own write time and is not our code's.
   struct stat shm {};
   if (std::getenv("TMPDIR") == nullptr && ::stat("/dev/shm", &shm) == 0 && S_ISDIR(shm.st_mode)) {
     ::setenv("TMPDIR", "/dev/shm", 0);
