@@ -35,12 +35,7 @@ std::string cardRecord(const std::filesystem::path& file) {
 }
 
 std::string cardBlock(const std::filesystem::path& file, int n) {
-  const emu::Card card = load(file);
-  if (n < 0 || static_cast<std::size_t>(n) >= card.blocks.size()) {
-    throw std::runtime_error("block " + std::to_string(n) + " is not on the card in " +
-                             file.string());
-  }
-  return emu::toHex(card.blocks[static_cast<std::size_t>(n)]);
+  return emu::toHex(load(file).blocks.at(static_cast<std::size_t>(n)));
 }
 
 }  // namespace keycard::testing

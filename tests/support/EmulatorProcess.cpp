@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,27 +56,21 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
                                         : options.portDir;
   portPath_ = dir / options.port;
 
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    throw std::runtime_error(std::string("cannot create a pipe for keycard-emulator: ") +
-                             std::strerror(errno));
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-  const std::vector<std::string> args = commandLine(options);
+  std::vector<std::string> args = commandLine(options);
   std::vector<char*> argv;
-  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  const int spawnError = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0 || (pid_ = ::fork()) < 0) {
+    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
+  }
+  if (pid_ == 0) {  // the child: stdout into the pipe, then the emulator (127 if it is not there)
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
   ::close(pipeFds[1]);
   stdoutFd_ = pipeFds[0];
-  if (spawnError != 0) {
-    ::close(stdoutFd_);
-    throw std::runtime_error(std::string("cannot start ") + KEYCARD_EMULATOR_PATH + ": " +
-                             std::strerror(spawnError));
-  }
   if (!awaitReady(stdoutFd_)) {
     const int status = stop();
     ::close(stdoutFd_);

@@ -76,7 +76,8 @@ class ScopedEnv {
 
 // Card files, as `keycard-emulator card new|record|block` make and read them. `type` is "t5557",
 // "em4469" or "mifare1k"; hex is capital on output and either case on input. Throw
-// std::runtime_error on a bad argument or an unreadable file.
+// std::runtime_error on a bad argument or an unreadable file (cardBlock: std::out_of_range
+// for a block not on the card).
 void newCard(const std::string& type, const std::filesystem::path& file,
              std::optional<std::string> recordHex48 = {});
 std::string cardRecord(const std::filesystem::path& file);

@@ -9,12 +9,9 @@
 namespace keycard::testing {
 
 TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/keycard-test-XXXXXX";
+  std::string pattern = (std::filesystem::temp_directory_path() / "keycard-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a folder from " + pattern + ": " +
-                             std::strerror(errno));
+    throw std::runtime_error("cannot create " + pattern + ": " + std::strerror(errno));
   }
   path_ = pattern;
 }
