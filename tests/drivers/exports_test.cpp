@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <ostream>
 #include <set>
 #include <string>
 
@@ -21,31 +20,16 @@ std::set<std::string> exportedSymbols(const std::string& library) {
   return names;
 }
 
-struct ExportCase {
-  const char* name;
-  const char* path;
-  std::set<std::string> symbols;
-  friend void PrintTo(const ExportCase& row, std::ostream* out) { *out << row.name; }
-};
-
-class Exports : public ::testing::TestWithParam<ExportCase> {};
-
-TEST_P(Exports, AreExactlyTheOperations) {
-  EXPECT_EQ(exportedSymbols(GetParam().path), GetParam().symbols);
+TEST(Exports, AreExactlyTheOperations) {
+  EXPECT_EQ(exportedSymbols(MF_API_PATH),
+            (std::set<std::string>{"MF_InitComm", "MF_ExitComm", "ML_GetDevice_Ver", "ML_ControlRF",
+                                   "ML_ControlBeep", "T5557_ReadCard", "T5557_WriteCard",
+                                   "EM4150_WriteBlock", "EM4150_ReadBlock"}));
+  EXPECT_EQ(
+      exportedSymbols(MSRD_MIF_PATH),
+      (std::set<std::string>{"auto_open", "closecomm", "dv_beep", "wrkey_mif1", "rdkey_mif1"}));
+  EXPECT_EQ(exportedSymbols(RFDLL_PATH), std::set<std::string>{"hextostr"});
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Libraries, Exports,
-    ::testing::Values(ExportCase{"MF_API",
-                                 MF_API_PATH,
-                                 {"MF_InitComm", "MF_ExitComm", "ML_GetDevice_Ver", "ML_ControlRF",
-                                  "ML_ControlBeep", "T5557_ReadCard", "T5557_WriteCard",
-                                  "EM4150_WriteBlock", "EM4150_ReadBlock"}},
-                      ExportCase{"MSRD_MIF",
-                                 MSRD_MIF_PATH,
-                                 {"auto_open", "closecomm", "dv_beep", "wrkey_mif1", "rdkey_mif1"}},
-                      ExportCase{"rfdll", RFDLL_PATH, {"hextostr"}}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace keycard::drivers::testing

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
-#include <vector>
 
 #include "errors.h"
 #include "rfdll.h"
@@ -10,40 +8,28 @@
 namespace keycard::drivers::testing {
 namespace {
 
-struct HexCase {
-  const char* name;
-  std::vector<unsigned char> bytes;  // empty: a null pointer
-  std::int32_t count;
-  std::int32_t expectedResult;
-  std::string expectedText;  // the whole 8-character buffer afterwards
-  friend void PrintTo(const HexCase& row, std::ostream* out) { *out << row.name; }
-};
-
-class HexToStr : public ::testing::TestWithParam<HexCase> {};
-
-TEST_P(HexToStr, WritesTwoCapitalDigitsPerByteAndNothingMore) {
-  const HexCase& row = GetParam();
-  char text[9] = "........";
-  EXPECT_EQ(hextostr(row.bytes.empty() ? nullptr : row.bytes.data(), text, row.count),
-            row.expectedResult);
-  EXPECT_EQ(std::string(text, 9), row.expectedText + '\0');
-}
-
-constexpr std::int32_t kRefused = keycard::link::kErrArgument;
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, HexToStr,
-    ::testing::Values(HexCase{"HotelCode", {0x33, 0x30, 0x33}, 3, 0, "333033.."},
-                      HexCase{"CapitalsAndZeros", {0x00, 0xAB, 0xFF, 0x9C}, 4, 0, "00ABFF9C"},
-                      HexCase{"OnlyCountBytes", {0x12, 0x34, 0x56}, 1, 0, "12......"},
-                      HexCase{"CountZero", {0x12}, 0, kRefused, "........"},
-                      HexCase{"CountNegative", {0x12}, -1, kRefused, "........"},
-                      HexCase{"NullSource", {}, 1, kRefused, "........"}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-TEST(HexToStrArguments, NullTextIsRefused) {
-  const unsigned char bytes[] = {0x12};
-  EXPECT_EQ(hextostr(bytes, nullptr, 1), kRefused);
+TEST(HexToStr, WritesTwoCapitalDigitsPerByteAndNothingMore) {
+  const unsigned char bytes[] = {0x00, 0xAB, 0xFF, 0x9C};
+  const struct {
+    const char* name;
+    const unsigned char* source;
+    std::int32_t count;
+    std::int32_t expectedResult;
+    const char* expectedText;  // the whole buffer afterwards
+  } rows[] = {
+      {"four bytes", bytes, 4, 0, "00ABFF9C."},
+      {"only count bytes", bytes, 1, 0, "00......."},
+      {"count zero", bytes, 0, keycard::link::kErrArgument, "........."},
+      {"count negative", bytes, -1, keycard::link::kErrArgument, "........."},
+      {"no source", nullptr, 1, keycard::link::kErrArgument, "........."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    char text[10] = ".........";
+    EXPECT_EQ(hextostr(row.source, text, row.count), row.expectedResult);
+    EXPECT_EQ(std::string(text, sizeof text), std::string(row.expectedText) + '\0');
+  }
+  EXPECT_EQ(hextostr(bytes, nullptr, 1), keycard::link::kErrArgument);
 }
 
 }  // namespace
