@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <ostream>
-#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -20,33 +19,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
-
-// The reader's end of a pseudo-terminal, played by the test.
-class Peer {
- public:
-  Peer() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-      throw std::runtime_error("cannot make a pseudo-terminal");
-    }
-  }
-  Peer(const Peer&) = delete;
-  Peer& operator=(const Peer&) = delete;
-  ~Peer() { ::close(master_); }
-
-  std::string slavePath() const { return ptsname(master_); }
-  void send(const Bytes& bytes) const {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // True when a request arrived within a second (a pseudo-terminal delivers it in one piece).
-  bool awaitRequest() const {
-    pollfd watched{master_, POLLIN, 0};
-    std::uint8_t chunk[64];
-    return ::poll(&watched, 1, 1000) > 0 && ::read(master_, chunk, sizeof chunk) > 0;
-  }
-
- private:
-  int master_;
-};
 
 Bytes reply(Bytes payload, Command command = Command::GetVersion) {
   return encodeFrame(static_cast<std::uint8_t>(command) | kReplyBit, payload);
@@ -66,21 +38,29 @@ class Transact : public ::testing::TestWithParam<ExchangeCase> {};
 
 TEST_P(Transact, MapsEachAnswerToItsResult) {
   const ExchangeCase& row = GetParam();
-  Peer peer;
+  // The test plays the reader on the far end of a pseudo-terminal.
+  const int reader = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_TRUE(reader >= 0 && grantpt(reader) == 0 && unlockpt(reader) == 0);
   SerialLine line;
-  ASSERT_EQ(line.open(peer.slavePath(), "test"), 0);
-  if (!row.stale.empty()) peer.send(row.stale);
+  ASSERT_EQ(line.open(ptsname(reader), "test"), 0);
+  const auto send = [reader](const Bytes& bytes) {
+    ASSERT_GT(::write(reader, bytes.data(), bytes.size()), 0);
+  };
+  if (!row.stale.empty()) send(row.stale);
   std::this_thread::sleep_for(milliseconds(10));
-  std::thread reader([&] {
-    if (!peer.awaitRequest()) return;
+  std::thread answer([&] {
+    pollfd request{reader, POLLIN, 0};
+    std::uint8_t bytes[64];
+    if (::poll(&request, 1, 1000) <= 0 || ::read(reader, bytes, sizeof bytes) <= 0) return;
     for (const Bytes& chunk : row.chunks) {
-      peer.send(chunk);
+      send(chunk);
       std::this_thread::sleep_for(milliseconds(20));
     }
   });
   Bytes data;
   const std::int32_t result = transact(line, Command::GetVersion, {}, data, milliseconds(150));
-  reader.join();
+  answer.join();
+  ::close(reader);
   EXPECT_EQ(result, row.expected) << describe(static_cast<ErrorCode>(result));
   if (row.expected == 0) {
     EXPECT_EQ(data, (Bytes{'K', 'C'}));
