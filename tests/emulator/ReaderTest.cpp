@@ -27,8 +27,7 @@ class ReaderTest : public ::testing::Test {
     return reader_->answer({static_cast<std::uint8_t>(command), std::move(payload)}).payload;
   }
   Status status(Command command, Bytes payload = {}) {
-    const Bytes reply = ask(command, std::move(payload));
-    return reply.empty() ? Status{0xEE} : Status{reply[0]};
+    return Status{ask(command, std::move(payload)).at(0)};
   }
   Status authenticate(std::uint8_t block, std::uint8_t keyByte = 0xFF) {
     return status(Command::Authenticate,
@@ -40,15 +39,13 @@ class ReaderTest : public ::testing::Test {
   std::optional<Reader> reader_;
 };
 
-struct WriteRow {
-  const char* name;
-  CardType card;
-  std::uint8_t block;
-  Status expected;
-};
-
 TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
-  const WriteRow rows[] = {
+  const struct {
+    const char* name;
+    CardType card;
+    std::uint8_t block;
+    Status expected;
+  } rows[] = {
       {"T5557 configuration", CardType::T5557, 0, Status::ReadOnly},
       {"T5557 data", CardType::T5557, 7, Status::Ok},
       {"T5557 beyond", CardType::T5557, 8, Status::BadArgument},
@@ -60,7 +57,7 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
       {"Mifare last trailer", CardType::Mifare1K, 63, Status::ReadOnly},
       {"Mifare data", CardType::Mifare1K, 6, Status::Ok},
   };
-  for (const WriteRow& row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     putCard(row.card);
     const bool mifare = row.card == CardType::Mifare1K;
@@ -68,7 +65,7 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
     if (mifare) {
       ASSERT_EQ(authenticate(row.block), Status::Ok);
     }
-    const std::string before = formatCardFile(*loadCard(cardFile()));
+    const Card before = *loadCard(cardFile());
     Bytes payload(mifare ? 17 : 5, 0x5A);
     payload[0] = row.block;
     EXPECT_EQ(status(Command::WriteBlock, payload), row.expected);
@@ -77,7 +74,7 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
       readBack[0] = static_cast<std::uint8_t>(Status::Ok);
       EXPECT_EQ(ask(Command::ReadBlock, {row.block}), readBack);
     } else {
-      EXPECT_EQ(formatCardFile(*loadCard(cardFile())), before);
+      EXPECT_EQ(*loadCard(cardFile()), before);
     }
   }
 }
