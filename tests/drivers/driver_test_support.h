@@ -23,11 +23,9 @@ inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x
 inline constexpr const char* kWorkedRecordHex = "013330330101010100060718120006071912000000235900";
 
 // A buffer the drivers must leave alone when they fail.
-inline const KeyCard kUntouched = [] {
-  KeyCard card{};
-  card.fill(0xEE);
-  return card;
-}();
+inline constexpr KeyCard kUntouched = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
+                                       0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
+                                       0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
 
 // One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
 class Bench {
@@ -36,13 +34,12 @@ class Bench {
         bool wireDelay = false)
       : card_(folder_ / "card.txt") {
     if (!cardType.empty()) keycard::testing::newCard(cardType, card_);
-    keycard::testing::EmulatorOptions options;
-    options.kind = kind;
-    options.card = card_;
-    options.portDir = folder_.path();
-    options.fault = fault;
-    options.wireDelay = wireDelay;
-    emulator_.emplace(options);
+    emulator_.emplace(keycard::testing::EmulatorOptions{.kind = kind,
+                                                        .card = card_,
+                                                        .portDir = folder_.path(),
+                                                        .wireDelay = wireDelay,
+                                                        .fault = fault,
+                                                        .log = {}});
   }
 
   const std::filesystem::path& card() const { return card_; }
@@ -69,19 +66,19 @@ inline const Driver kProximity{
     [](std::int32_t, KeyCard& card) { return T5557_WriteCard(0, card.data()); },
     [](std::int32_t) { return MF_ExitComm(); }};
 
-inline const Driver kMifare{"mifare",
-                            [] {
-                              std::int32_t index = 0;  // COM1
-                              return auto_open(&index);
-                            },
-                            [](std::int32_t handle, KeyCard& card) {
-                              intptr_t cell = reinterpret_cast<intptr_t>(card.data());
-                              return rdkey_mif1(handle, &cell);
-                            },
-                            [](std::int32_t handle, KeyCard& card) {
-                              intptr_t cell = reinterpret_cast<intptr_t>(card.data());
-                              return wrkey_mif1(handle, &cell);
-                            },
-                            closecomm};
+// The Mifare driver takes the buffer's address in a cell.
+template <std::int32_t (*operation)(std::int32_t, intptr_t*)>
+std::int32_t throughCell(std::int32_t handle, KeyCard& card) {
+  intptr_t cell = reinterpret_cast<intptr_t>(card.data());
+  return operation(handle, &cell);
+}
+
+inline std::int32_t openMifareCom1() {
+  std::int32_t index = 0;
+  return auto_open(&index);
+}
+
+inline const Driver kMifare{"mifare", openMifareCom1, throughCell<rdkey_mif1>,
+                            throughCell<wrkey_mif1>, closecomm};
 
 }  // namespace keycard::drivers::testing

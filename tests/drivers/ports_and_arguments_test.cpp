@@ -76,11 +76,6 @@ TEST(MifareDriver, HandlesAndArguments) {
   EXPECT_EQ(closecomm(0), kErrNotOpen);
 }
 
-TEST(MifareDriver, OpenFailsWhenNoReaderAnswers) {
-  const Bench bench("mifare", "", "silent");
-  EXPECT_EQ(kMifare.open(), kErrTimeout);
-}
-
 TEST(ProximityDriver, RefusesPortsThatAreNotSerialLinesAndSaysWhy) {
   const Bench bench("proximity", "t5557");
   const auto portDir = bench.card().parent_path();

@@ -23,17 +23,6 @@ TEST(CardFile, EveryTypeSurvivesSaveAndLoad) {
   }
 }
 
-TEST(CardFile, AcceptsHandMadeText) {
-  const Card card = parseCardFile(
-      "# comments, blank lines, lower case and any order\n\ntype t5557\n"
-      "block 07: 0000000f\nblock 06: 00000000\nblock 05: 00000000\nblock 04: 00000000\n"
-      "block 03: 00000000\nblock 02: 00000000\nblock 01: aabbccdd\nblock 00: 000880E0\n",
-      "test");
-  EXPECT_EQ(card.type, CardType::T5557);
-  EXPECT_EQ(card.blocks[7], (std::vector<std::uint8_t>{0, 0, 0, 0x0F}));
-  EXPECT_EQ(card.blocks[1], (std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC, 0xDD}));
-}
-
 TEST(CardFile, RejectsMalformedTextNamingTheFileAndLine) {
   const std::string t5557 = formatCardFile(blankCard(CardType::T5557, 0));
   const std::pair<std::string, const char*> rows[] = {
