@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <string>
 
 #include "CardData.h"
@@ -12,52 +12,38 @@ namespace {
 using CardData::CardImage;
 using CardData::CardRecord;
 
-template <std::size_t N>
-void put(std::uint8_t (&field)[N], const Converted<N>& converted) {
-  ASSERT_TRUE(converted.ok()) << converted.refusal;
-  std::copy(converted.bytes->begin(), converted.bytes->end(), field);
-}
-
-void put(std::uint8_t& field, const Converted<1>& converted) {
-  ASSERT_TRUE(converted.ok()) << converted.refusal;
-  field = (*converted.bytes)[0];
-}
-
 TEST(RoundTrip, WindowStartTextsGiveTheKnownImageAndReadBack) {
-  CardRecord record{};
-  put(record.CardType, numberTextToByte(u"01"));
-  put(record.HotelCode, hotelCodeToBytes(u"333033"));
-  put(record.Area, numberTextToByte(u"01"));
-  put(record.Floor, numberTextToByte(u"01"));
-  put(record.Room, numberTextToByte(u"01"));
-  put(record.CardSno, numberTextToByte(u"01"));
-  put(record.StartDate, dateTimeToBcd(u"06-07-18 12:00"));
-  put(record.EndDate, dateTimeToBcd(u"06-07-19 12:00"));
-  put(record.StartTime, timeToBcd(u"00:00"));
-  put(record.EndTime, timeToBcd(u"23:59"));
-  put(record.FloorCnt, strictNumberTextToByte(u"00"));
-  const CardImage expected{0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01, 0x00, 0x06, 0x07, 0x18,
-                           0x12, 0x00, 0x06, 0x07, 0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
-  ASSERT_EQ(CardData::toImage(record), expected);
+  const CardImage image{0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01, 0x00, 0x06, 0x07, 0x18,
+                        0x12, 0x00, 0x06, 0x07, 0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
+  const CardRecord record = CardData::fromImage(image);
+  EXPECT_EQ(CardData::toImage(record), image);
+  for (const std::uint8_t byte :
+       {record.CardType, record.Area, record.Floor, record.Room, record.CardSno}) {
+    EXPECT_EQ(numberTextToByte(u"01").bytes, std::array{byte});
+  }
+  EXPECT_EQ(hotelCodeToBytes(u"333033").bytes, std::to_array(record.HotelCode));
+  EXPECT_EQ(record.DisFlag, 0);
+  EXPECT_EQ(dateTimeToBcd(u"06-07-18 12:00").bytes, std::to_array(record.StartDate));
+  EXPECT_EQ(dateTimeToBcd(u"06-07-19 12:00").bytes, std::to_array(record.EndDate));
+  EXPECT_EQ(timeToBcd(u"00:00").bytes, std::to_array(record.StartTime));
+  EXPECT_EQ(timeToBcd(u"23:59").bytes, std::to_array(record.EndTime));
+  EXPECT_EQ(strictNumberTextToByte(u"00").bytes, std::array{record.FloorCnt});
 
-  const CardRecord read = CardData::fromImage(expected);
-  EXPECT_EQ(decimalDisplay(read.CardType), u"1");
-  EXPECT_EQ(hotelCodeDisplay(std::span(read.HotelCode)), u"333033");
-  EXPECT_EQ(decimalDisplay(read.CardSno), u"1");
-  EXPECT_EQ(dateTimeDisplay(std::span(read.StartDate)), u"06-07-18 12:00");
-  EXPECT_EQ(dateTimeDisplay(std::span(read.EndDate)), u"06-07-19 12:00");
-  EXPECT_EQ(timeDisplay(std::span(read.StartTime)), u"00:00");
-  EXPECT_EQ(timeDisplay(std::span(read.EndTime)), u"23:59");
-  EXPECT_EQ(decimalDisplay(read.FloorCnt), u"0");
+  EXPECT_EQ(decimalDisplay(record.CardSno), u"1");
+  EXPECT_EQ(hotelCodeDisplay(std::span(record.HotelCode)), u"333033");
+  EXPECT_EQ(dateTimeDisplay(std::span(record.StartDate)), u"06-07-18 12:00");
+  EXPECT_EQ(dateTimeDisplay(std::span(record.EndDate)), u"06-07-19 12:00");
+  EXPECT_EQ(timeDisplay(std::span(record.StartTime)), u"00:00");
+  EXPECT_EQ(timeDisplay(std::span(record.EndTime)), u"23:59");
+  EXPECT_EQ(decimalDisplay(record.FloorCnt), u"0");
 }
 
 // Every field value a card can hold and the window can show survives display and conversion.
 TEST(RoundTrip, EveryValidFieldValueReadsBackAsItsBytes) {
   for (int value = 0; value <= 255; ++value) {
     const auto byte = static_cast<std::uint8_t>(value);
-    const std::u16string text = decimalDisplay(byte);
-    EXPECT_EQ(numberTextToByte(text).bytes, std::array{byte});
-    EXPECT_EQ(strictNumberTextToByte(text).bytes, std::array{byte});
+    EXPECT_EQ(numberTextToByte(decimalDisplay(byte)).bytes, std::array{byte});
+    EXPECT_EQ(strictNumberTextToByte(decimalDisplay(byte)).bytes, std::array{byte});
     const std::array<std::uint8_t, 3> hotel{byte, static_cast<std::uint8_t>(255 - value),
                                             static_cast<std::uint8_t>(value * 7)};
     EXPECT_EQ(hotelCodeToBytes(hotelCodeDisplay(hotel)).bytes, hotel);
@@ -65,12 +51,6 @@ TEST(RoundTrip, EveryValidFieldValueReadsBackAsItsBytes) {
   const auto bcd = [](int value) {
     return static_cast<std::uint8_t>(value / 10 * 16 + value % 10);
   };
-  for (int hour = 0; hour < 24; ++hour) {
-    for (int minute = 0; minute < 60; ++minute) {
-      const std::array time{bcd(hour), bcd(minute)};
-      EXPECT_EQ(timeToBcd(timeDisplay(time)).bytes, time);
-    }
-  }
   // Every day of the hundred years a two-digit year can name, each at some other time of day.
   int step = 0;
   for (int year = 0; year < 100; ++year) {
@@ -80,6 +60,8 @@ TEST(RoundTrip, EveryValidFieldValueReadsBackAsItsBytes) {
         const std::array date{bcd(year), bcd(month), bcd(day), bcd(step % 24), bcd(step * 7 % 60)};
         ASSERT_EQ(dateTimeToBcd(dateTimeDisplay(date)).bytes, date)
             << year << '-' << month << '-' << day;
+        const std::array time{date[3], date[4]};
+        ASSERT_EQ(timeToBcd(timeDisplay(time)).bytes, time);
       }
     }
   }
