@@ -47,8 +47,7 @@ EmulatedWindow::EmulatedWindow(ReaderKind kind, const std::string& cardType, boo
     throw std::runtime_error("the window did not open the emulated reader: " +
                              caption().toStdString());
   }
-  std::size_t replies = 0;
-  bytesOnTheLine(replies);  // the open's exchanges are not what is measured
+  bytesOnTheLine();  // the open's exchanges are not what is measured
 }
 
 EmulatedWindow::~EmulatedWindow() {
@@ -67,7 +66,7 @@ QString EmulatedWindow::caption() const {
   return window_->findChild<QLabel*>(QStringLiteral("lstSta"))->text();
 }
 
-std::size_t EmulatedWindow::bytesOnTheLine(std::size_t& replies) {
+std::size_t EmulatedWindow::bytesOnTheLine() {
   std::ifstream in(log_);
   in.seekg(static_cast<std::streamoff>(logRead_));
   const std::string appended{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -75,13 +74,10 @@ std::size_t EmulatedWindow::bytesOnTheLine(std::size_t& replies) {
   // next call.
   const std::size_t complete = appended.rfind('\n') + 1;  // 0 when there is no whole line
   std::size_t total = 0;
-  replies = 0;
   for (std::size_t begin = 0; begin < complete;) {
     const std::size_t end = appended.find('\n', begin);
     const std::string line = appended.substr(begin, end - begin);
-    const std::size_t reply = countLoggedBytes(line, "->");
-    replies += reply;
-    total += reply + countLoggedBytes(line, "<-");
+    total += countLoggedBytes(line, "->") + countLoggedBytes(line, "<-");
     begin = end + 1;
   }
   logRead_ += complete;

@@ -31,8 +31,8 @@ class EmulatedWindow {
   std::chrono::nanoseconds click(const char* button);
   QString caption() const;
   // The bytes that crossed the line in both directions since the last call (or the open), from
-  // the emulator's traffic log; `replies` gets the reader's share of them.
-  std::size_t bytesOnTheLine(std::size_t& replies);
+  // the emulator's traffic log.
+  std::size_t bytesOnTheLine();
 
  private:
   testing::TempDir dir_;

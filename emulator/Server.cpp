@@ -140,7 +140,7 @@ class Session {
       const link::Frame reply = reader_.answer(decoded.frame);
       input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
       tearAfterWrites(reply);
-      if (auto exitCode = send(reply)) return exitCode;
+      if (auto exitCode = send(reply, decoded.consumed)) return exitCode;
     }
     return std::nullopt;
   }
@@ -160,11 +160,13 @@ class Session {
     }
   }
 
-  std::optional<int> send(const link::Frame& reply) {
+  // `requestBytes`: the request's length. A pseudo-terminal hands it over at once, while a reader
+  // at 9600 baud would still be receiving it; --wire-delay charges both directions.
+  std::optional<int> send(const link::Frame& reply, std::size_t requestBytes) {
     const Delivery delivery =
         shapeReply(options_.fault, link::encodeFrame(reply.command, reply.payload));
     std::chrono::microseconds delay = delivery.delay;
-    if (options_.wireDelay) delay += link::kByteTime * delivery.bytes.size();
+    if (options_.wireDelay) delay += link::kByteTime * (requestBytes + delivery.bytes.size());
     if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
     if (!delivery.bytes.empty()) {
       std::string note = describeReply(reply);
