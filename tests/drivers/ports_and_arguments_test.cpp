@@ -38,21 +38,15 @@ TEST(ProximityDriver, ControlsDataWordsAndArguments) {
   EXPECT_EQ(EM4150_WriteBlock(0, 2, nullptr), kErrArgument);
   EXPECT_EQ(EM4150_ReadBlock(0, 16, read), kErrArgument);
   EXPECT_EQ(cardBlock(bench.card(), 1), uid);
-
-  EXPECT_EQ(MF_ExitComm(), 0);
-  EXPECT_EQ(MF_ExitComm(), 0);
-  EXPECT_EQ(ML_ControlBeep(0, 1), kErrNotOpen);
-}
-
-TEST(ProximityDriver, DataWordsNeedAnEm4469) {
-  const Bench bench("proximity", "t5557");
-  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
-  unsigned char word[4] = {0x0A, 0x00, 0x11, 0x0D};
+  keycard::testing::newCard("t5557", bench.card());
   EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrCardKind);
   EXPECT_EQ(cardBlock(bench.card(), 2), "00000000");
   std::filesystem::remove(bench.card());
   EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrNoCard);
-  MF_ExitComm();
+
+  EXPECT_EQ(MF_ExitComm(), 0);
+  EXPECT_EQ(MF_ExitComm(), 0);
+  EXPECT_EQ(ML_ControlBeep(0, 1), kErrNotOpen);
 }
 
 TEST(MifareDriver, HandlesAndArguments) {
