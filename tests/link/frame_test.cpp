@@ -58,14 +58,9 @@ TEST(Crc16, MatchesTheCcittFalseCheckValue) {
   EXPECT_EQ(crc16(Bytes(kCheck.begin(), kCheck.end())), 0x29B1);
 }
 
-TEST(EncodeFrame, EveryPayloadLengthRoundTripsAndLongerIsRefused) {
-  for (std::size_t length = 0; length <= kMaxPayload; ++length) {
-    Bytes payload(length);
-    for (std::size_t i = 0; i < length; ++i) payload[i] = static_cast<std::uint8_t>(i * 37);
-    const DecodeResult decoded = decodeFrame(encodeFrame(0x12, payload));
-    ASSERT_EQ(decoded.status, DecodeStatus::Complete) << "payload length " << length;
-    EXPECT_EQ(decoded.frame, (Frame{0x12, payload}));
-  }
+TEST(EncodeFrame, TheLongestPayloadRoundTripsAndALongerOneIsRefused) {
+  const Bytes longest(kMaxPayload, 0x5A);
+  EXPECT_EQ(decodeFrame(encodeFrame(0x12, longest)).frame, (Frame{0x12, longest}));
   EXPECT_TRUE(encodeFrame(0x12, Bytes(kMaxPayload + 1)).empty());
 }
 
