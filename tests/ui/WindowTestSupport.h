@@ -6,9 +6,10 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QString>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <memory>
-#include <string>
 
 #include "CardData.h"
 #include "Form1.h"
@@ -51,10 +52,15 @@ class WindowTest : public ::testing::Test {
     return found;
   }
 
-  QString text(const char* name) const;  // the text of a text box or label
+  // The text of a text box or label.
+  QString text(const char* name) const {
+    if (auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+    return control<QLabel>(name)->text();
+  }
   void selectKind(int index) const { control<QComboBox>("Combo1")->setCurrentIndex(index); }
   void selectPort(int index) const { control<QComboBox>("Combo2")->setCurrentIndex(index); }
-  void click(const char* button) const;
+  // Does nothing on a disabled button, as a mouse click would not.
+  void click(const char* button) const { control<QPushButton>(button)->click(); }
 
   std::unique_ptr<Form1> window;
 };

@@ -1,11 +1,13 @@
-// The call log and scripted results shared by the stand-in driver libraries and the tests.
-// The stand-ins export the drivers' names; each call is logged as text, e.g.
-// "T5557_WriteCard(0, 01 33 30 ...)", and returns the next result scripted for its operation.
+// The call log and scripted results shared by the stand-in driver libraries and the tests. The
+// stand-ins export the drivers' names, log each call and return the next scripted result.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <cstring>
+#include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,28 +15,36 @@ namespace standin {
 
 using Image = std::array<std::uint8_t, 24>;
 
-struct Call {
-  std::string text;
-  // What the test's observer reported at the moment of the call (empty without an observer).
-  std::string observed;
+struct Recorder {
+  // Each call as text, e.g. "T5557_WriteCard(0, 01 33 30 ...)", followed by " sees <answer>"
+  // when an observer is set, so a test can tell what the window showed at that moment.
+  std::vector<std::string> calls;
+  // Results for an operation's next calls, in order; once used up (or never scripted) it gives 0.
+  std::map<std::string, std::deque<std::int32_t>> results;
+  std::function<std::string()> observer;
+  Image card{};  // what a successful card read hands back
+
+  std::int32_t record(const std::string& operation, const std::string& arguments) {
+    calls.push_back(operation + "(" + arguments + ")" + (observer ? " sees " + observer() : ""));
+    auto& next = results[operation];
+    if (next.empty()) return 0;
+    const std::int32_t result = next.front();
+    next.pop_front();
+    return result;
+  }
+
+  // A failed read scribbles over the buffer, as a driver may, so a caller that shows it anyway
+  // is caught.
+  void fillReadBuffer(unsigned char* buffer, bool succeeded) const {
+    std::memset(buffer, 0xEE, card.size());
+    if (succeeded) std::memcpy(buffer, card.data(), card.size());
+  }
 };
 
-// Forgets the log, the scripts, the card and the observer.
-void reset();
+// The one recorder of the process, shared by the stand-ins and the test; reset by assigning {}.
+Recorder& recorder();
 
-// Results for an operation's next calls, in order; once used up (or never scripted) it returns 0.
-void script(const std::string& operation, const std::vector<std::int32_t>& results);
-// Called by every stand-in on each call, so a test can see what the window showed at that moment.
-void observe(std::function<std::string()> observer);
-// The 24 bytes a successful card read hands back.
-void setCard(const Image& image);
-
-std::vector<std::string> calls();
-std::vector<Call> callsObserved();
-
-// For the stand-ins.
-std::int32_t record(const std::string& operation, const std::string& arguments);
-const Image& card();
+// Two capital hex digits a byte, separated by blanks: "01 33 30".
 std::string hex(const unsigned char* bytes, std::size_t count);
 
 }  // namespace standin
