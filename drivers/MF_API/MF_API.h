@@ -10,17 +10,7 @@
 
 #include <stdint.h>
 
-#ifndef KEYCARD_CALL
-#if defined(_WIN32) && !defined(_WIN64)
-#define KEYCARD_CALL __stdcall
-#else
-#define KEYCARD_CALL
-#endif
-#endif
-
-#ifndef KEYCARD_DRIVER_API
-#define KEYCARD_DRIVER_API
-#endif
+#include "driver_api.h"
 
 #ifdef __cplusplus
 extern "C" {
