@@ -36,6 +36,11 @@ inline void resetCardData() {
   CardData::DevHandle = 0;
 }
 
+// The card record's text boxes, in the order the write converts them.
+inline constexpr const char* kFieldNames[] = {"txtCardty", "txtHotel",   "txtArea",    "txtFloor",
+                                              "txtRoom",   "txtCardsno", "txtSdate",   "txtEdate",
+                                              "txtStime",  "txtEtime",   "txtFloorCnt"};
+
 class WindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ensureApplication(); }
@@ -56,6 +61,11 @@ class WindowTest : public ::testing::Test {
   QString text(const char* name) const {
     if (auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
     return control<QLabel>(name)->text();
+  }
+  QStringList fieldTexts() const {
+    QStringList texts;
+    for (const char* name : kFieldNames) texts << text(name);
+    return texts;
   }
   void selectKind(int index) const { control<QComboBox>("Combo1")->setCurrentIndex(index); }
   void selectPort(int index) const { control<QComboBox>("Combo2")->setCurrentIndex(index); }

@@ -8,10 +8,6 @@
 namespace keycard::testing {
 namespace {
 
-const char* const kFields[] = {"txtCardty", "txtHotel",   "txtArea",    "txtFloor",
-                               "txtRoom",   "txtCardsno", "txtSdate",   "txtEdate",
-                               "txtStime",  "txtEtime",   "txtFloorCnt"};
-
 // Type 7, hotel 12AB9F, area 3, floor 12, room 201, serial 4, flag 1, 25-01-31 08:30 to
 // 25-02-01 11:00, daily 06:00 to 22:15, 2 further floors.
 constexpr char kPrepared[] = "0712AB9F030CC90401250131083025020111000600221502";
@@ -27,14 +23,7 @@ struct CardCase {
   friend void PrintTo(const CardCase& c, std::ostream* out) { *out << c.name; }
 };
 
-class EmulatedCard : public EmulatedReaderTest, public ::testing::WithParamInterface<CardCase> {
- protected:
-  QStringList fieldTexts() const {
-    QStringList texts;
-    for (const char* name : kFields) texts << text(name);
-    return texts;
-  }
-};
+class EmulatedCard : public EmulatedReaderTest, public ::testing::WithParamInterface<CardCase> {};
 
 TEST_P(EmulatedCard, StartTextsLandAsTheWorkedImageAndAPreparedCardReadsBack) {
   const CardCase& c = GetParam();

@@ -53,21 +53,15 @@ class CardHandlerTest : public WindowTest {
     startTexts = fieldTexts();
   }
 
-  QStringList fieldTexts() const {
-    QStringList texts;
-    for (const auto& [field, name] : kFields) texts << text(field);
-    return texts;
-  }
-
   QStringList startTexts;
 };
 
 TEST_F(CardHandlerTest, FieldsAreConvertedInOrderAndTheStartTextsWriteTheWorkedImage) {
   // With every field refused, each click names the first one still refused.
-  for (const auto& [field, name] : kFields) control<QLineEdit>(field)->setText("-9");
+  for (const char* field : kFieldNames) control<QLineEdit>(field)->setText("-9");
   for (int i = 0; const auto& [field, name] : kFields) {
     click("butWr");
-    EXPECT_TRUE(text("lstSta").startsWith(QString::fromLatin1(name) + QStringLiteral(": ")))
+    EXPECT_TRUE(text("lstSta").startsWith(QString::fromLatin1(name) + ": "))
         << "expected " << name << ", got " << text("lstSta").toStdString();
     control<QLineEdit>(field)->setText(startTexts[i++]);
   }
