@@ -17,7 +17,8 @@ struct ConnectionCase {
   std::vector<std::string> steps;
   std::map<std::string, std::deque<std::int32_t>> results;
   std::vector<std::string> calls;
-  std::int32_t commHandle, devHandle;
+  std::int32_t commHandle;
+  std::int32_t devHandle;
   const char* status;  // "earlier" is what the status line held before the steps
   bool cardButtonsEnabled;
   friend void PrintTo(const ConnectionCase& c, std::ostream* out) { *out << c.name; }
