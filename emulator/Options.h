@@ -24,6 +24,7 @@ struct ServeOptions {
   std::filesystem::path portDir;
   bool wireDelay = false;
   Fault fault = Fault::None;
+  int faultFrom = 1;  // the fault spoils requests from this one on (counted from 1)
   std::filesystem::path log;
 };
 

@@ -139,14 +139,21 @@ class Session {
       log_.line("<-", request, commandName(decoded.frame.command));
       const link::Frame reply = reader_.answer(decoded.frame);
       input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
-      tearAfterWrites(reply);
-      if (auto exitCode = send(reply, decoded.consumed)) return exitCode;
+      const Fault fault = faultForThisRequest();
+      if (fault == Fault::Tear) tearAfterWrites(reply);
+      if (auto exitCode = send(reply, decoded.consumed, fault)) return exitCode;
     }
     return std::nullopt;
   }
 
+  // Requests before --fault-from are answered soundly: a reader that goes bad mid-session.
+  Fault faultForThisRequest() {
+    if (requests_ < options_.faultFrom) ++requests_;
+    return requests_ < options_.faultFrom ? Fault::None : options_.fault;
+  }
+
   void tearAfterWrites(const link::Frame& reply) {
-    if (options_.fault != Fault::Tear || torn_) return;
+    if (torn_) return;
     const bool wroteBlock =
         reply.command == (static_cast<std::uint8_t>(link::Command::WriteBlock) | link::kReplyBit) &&
         !reply.payload.empty() && reply.payload[0] == static_cast<std::uint8_t>(link::Status::Ok);
@@ -162,15 +169,14 @@ class Session {
 
   // `requestBytes`: the request's length. A pseudo-terminal hands it over at once, while a reader
   // at 9600 baud would still be receiving it; --wire-delay charges both directions.
-  std::optional<int> send(const link::Frame& reply, std::size_t requestBytes) {
-    const Delivery delivery =
-        shapeReply(options_.fault, link::encodeFrame(reply.command, reply.payload));
+  std::optional<int> send(const link::Frame& reply, std::size_t requestBytes, Fault fault) {
+    const Delivery delivery = shapeReply(fault, link::encodeFrame(reply.command, reply.payload));
     std::chrono::microseconds delay = delivery.delay;
     if (options_.wireDelay) delay += link::kByteTime * (requestBytes + delivery.bytes.size());
     if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
     if (!delivery.bytes.empty()) {
       std::string note = describeReply(reply);
-      if (options_.fault != Fault::None && options_.fault != Fault::Tear) note += " (as faulted)";
+      if (fault != Fault::None && fault != Fault::Tear) note += " (as faulted)";
       // Logged before it goes out, so whoever has read the reply finds it in the log.
       log_.line("->", delivery.bytes, note);
     }
@@ -219,6 +225,7 @@ class Session {
   TrafficLog& log_;
   const StopSignals& signals_;
   Reader reader_;
+  int requests_ = 0;  // stops counting at --fault-from, so it never overflows
   int writes_ = 0;
   bool torn_ = false;
 };

@@ -25,6 +25,8 @@ std::vector<std::string> commandLine(const EmulatorOptions& options) {
   if (!options.portDir.empty()) args.insert(args.end(), {"--port-dir", options.portDir.string()});
   if (options.wireDelay) args.emplace_back("--wire-delay");
   if (!options.fault.empty()) args.insert(args.end(), {"--fault", options.fault});
+  if (options.faultFrom != 1)
+    args.insert(args.end(), {"--fault-from", std::to_string(options.faultFrom)});
   if (!options.log.empty()) args.insert(args.end(), {"--log", options.log.string()});
   return args;
 }

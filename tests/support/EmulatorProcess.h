@@ -17,7 +17,8 @@ struct EmulatorOptions {
   std::filesystem::path card;
   std::filesystem::path portDir;  // empty: the emulator takes $KEYCARD_PORT_DIR
   bool wireDelay = false;
-  std::string fault;          // empty: none
+  std::string fault;  // empty: none
+  int faultFrom = 1;  // the first request the fault spoils; earlier ones are answered soundly
   std::filesystem::path log;  // empty: no log
 };
 
