@@ -1,12 +1,13 @@
 // Every fault the reader emulator can make, against each thing the operator can do through the
 // window, on both readers: whatever the line does, the click comes back promptly, an OK caption is
-// shown only when the card really holds what was written, and a failed write leaves the old record
-// or the new one on the card (a card torn away mid-write may hold part of it, and then the caption
-// must be an error).
+// shown only when the card really holds what was written, a failed read changes no field, and a
+// failed write leaves the old record or the new one on the card (a card torn away mid-write may
+// hold part of it, and then the caption must be an error).
 //
-// A faulty reader spoils the version question of the open, so the window opens COM1 while the
-// line leads to a sound reader, and the line is then switched over to the faulty one.
+// The reader answers the window's open soundly and goes bad from the operation's first request on
+// (--fault-from); the open itself meets the fault from its first request.
 #include <QLabel>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -15,16 +16,13 @@
 
 #include "EmulatedReaderTest.h"
 #include "FaultTable.h"
-#include "LineSwitch.h"
 
 namespace keycard::testing {
 namespace {
 
-using std::chrono::milliseconds;
+constexpr std::chrono::milliseconds kPromptly{1500};
 
-constexpr milliseconds kPromptly{1500};
-
-// Type 7, hotel 12AB9F, room 201: the card lying on the faulty reader before the click.
+// Type 7, hotel 12AB9F, room 201: the card lying on the reader before the click.
 constexpr char kOldRecord[] = "0712AB9F030CC90401250131083025020111000600221502";
 // What the window's start texts write.
 constexpr char kNewRecord[] = "013330330101010100060718120006071912000000235900";
@@ -41,14 +39,15 @@ struct Reader {
   const char* kind;
   const char* cardType;
   int comboIndex;
+  int requestsToOpen;  // proximity: GetVersion, ControlRf, Beep; Mifare: GetVersion, Beep
   const char* writeOk;
   const char* writeError;
   const char* readError;
 };
 
 const Reader kReaders[] = {
-    {"proximity", "proximity", "em4469", 0, "Wr 4469 OK ", "Wr 4469 Error ", "Rd 4469 Error "},
-    {"Mifare", "mifare", "mifare1k", 1, "Wr OK ", "Wr Error ", "Rd Error "}};
+    {"proximity", "proximity", "em4469", 0, 3, "Wr 4469 OK ", "Wr 4469 Error ", "Rd 4469 Error "},
+    {"Mifare", "mifare", "mifare1k", 1, 2, "Wr OK ", "Wr Error ", "Rd Error "}};
 
 const char* const kFaults[] = {"silent",  "late",     "corrupt", "truncate",
                                "garbage", "oversize", "hangup",  "tear"};
@@ -86,137 +85,108 @@ std::vector<Case> allCases() {
   return cases;
 }
 
-// "old", "new" or "partly new", by what the card holds.
-std::string compare(const std::string& held, const std::string& before, const std::string& after) {
-  if (held == before) return "old";
-  if (held == after) return "new";
-  return "partly new";
-}
-
 class FaultThroughWindow : public EmulatedReaderTest, public ::testing::WithParamInterface<Case> {
  protected:
   void TearDown() override { window->close(); }  // closes the reader the window shows
 
   const Reader& reader() const { return kReaders[GetParam().reader]; }
-  const char* fault() const { return kFaults[GetParam().fault]; }
-  const OperationCase& operation() const { return kOperations[GetParam().operation]; }
+  std::string fault() const { return kFaults[GetParam().fault]; }
+  Operation operation() const { return kOperations[GetParam().operation].operation; }
 
-  std::unique_ptr<EmulatorProcess> startEmulator(const char* port,
-                                                 const std::filesystem::path& file,
-                                                 const std::string& withFault) const {
-    EmulatorOptions options;
-    options.kind = reader().kind;
-    options.port = port;
-    options.card = file;
-    options.portDir = dir.path();
-    options.fault = withFault;
-    return std::make_unique<EmulatorProcess>(options);
+  // "old", "new" or "partly new" `what`, as the card holds it; checked against the write's caption.
+  std::string checkWrite(const std::string& caption, const std::string& held,
+                         const std::string& before, const std::string& after,
+                         const std::string& what) const {
+    const std::string outcome = (held == before  ? "old "
+                                 : held == after ? "new "
+                                                 : "partly new ") +
+                                what;
+    if (caption.starts_with(reader().writeOk)) {
+      EXPECT_EQ(held, after) << "reported written, but the card holds another " << what;
+      EXPECT_FALSE(torn()) << "reported written, but the card was taken away";
+    } else {
+      EXPECT_TRUE(caption.starts_with(reader().writeError)) << caption;
+      if (!torn()) {
+        EXPECT_NE(outcome, "partly new " + what);
+      }
+    }
+    return outcome;
   }
 
-  // The card the faulty reader had; once torn away the emulator keeps it under another name.
-  std::filesystem::path cardNow() const {
-    return std::filesystem::exists(card) ? card : std::filesystem::path(card.string() + ".torn");
-  }
-
-  std::map<std::string, QString> shownFields() const {
-    std::map<std::string, QString> shown;
-    for (const auto& [name, value] : kOldRecordShown) shown[name] = text(name.c_str());
-    return shown;
-  }
+  // Once torn away, the emulator keeps the card under another name.
+  bool torn() const { return !std::filesystem::exists(card); }
+  std::filesystem::path cardNow() const { return torn() ? card.string() + ".torn" : card.string(); }
 
   std::filesystem::path card = dir / "card";
 };
 
 TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold) {
   newCard(reader().cardType, card, kOldRecord);
-  newCard(reader().cardType, dir / "spare");
-  const bool dataCard = operation().operation == Operation::WriteDataCard;
-  const std::string oldDataBlock = dataCard ? cardBlock(card, 2) : "";
-  const auto soundReader = startEmulator("COM8", dir / "spare", "");
-  const auto faultyReader = startEmulator("COM9", card, fault());
-  LineSwitch line(dir / "COM1", soundReader->portPath());
+  const std::string oldDataBlock = cardBlock(card, 2);
+  const bool opening = operation() == Operation::Open;
+  const EmulatorProcess emulator({.kind = reader().kind,
+                                  .card = card,
+                                  .portDir = dir.path(),
+                                  .fault = fault(),
+                                  .faultFrom = opening ? 1 : reader().requestsToOpen + 1,
+                                  .log = {}});
   selectKind(reader().comboIndex);
-  selectPort(0);
-  click("butOpen");
-  ASSERT_TRUE(control("butWr")->isEnabled()) << text("lstSta").toStdString();
-
-  line.switchTo(faultyReader->portPath());
-  const auto fieldsBefore = shownFields();
+  if (!opening) {
+    ASSERT_NO_FATAL_FAILURE(openReader(reader().comboIndex));
+  }
+  const QStringList fieldsBefore = fieldTexts();
   control<QLabel>("lstSta")->clear();  // so the caption is the one this click shows
 
   const auto start = std::chrono::steady_clock::now();
-  click(operation().button);
+  click(kOperations[GetParam().operation].button);
   const auto took = std::chrono::steady_clock::now() - start;
 
   std::string caption = text("lstSta").toStdString();
   EXPECT_LT(took, kPromptly) << caption;
-  const bool torn = !std::filesystem::exists(card);
-  std::string cardAfter;
-  switch (operation().operation) {
+  std::string cardAfter = cardRecord(cardNow()) == kOldRecord ? "old record" : "changed record";
+  switch (operation()) {
     case Operation::Open:
-      // Every fault but a tear spoils every reply, so no reader ever really answered.
+      EXPECT_EQ(cardAfter, "old record");
       if (reader().comboIndex == 0) {
-        if (std::string(fault()) != "tear") {
+        if (fault() != "tear") {
           EXPECT_EQ(caption, "Open CommPort Error");
         }
-      } else {
-        // The Mifare open shows nothing either way; its handle tells.
-        EXPECT_EQ(caption, "");
-        if (std::string(fault()) != "tear") {
-          EXPECT_LE(CardData::CommHandle, 0);
-        }
-        // Handles count up through the run, so only their sign goes into the table.
-        caption = "(nothing shown; auto_open gave " +
-                  (CardData::CommHandle > 0 ? std::string("a handle")
-                                            : std::to_string(CardData::CommHandle)) +
-                  ")";
+        break;
       }
-      cardAfter = compare(cardRecord(cardNow()), kOldRecord, kNewRecord) + " record";
-      EXPECT_EQ(cardAfter, "old record");
-      break;
-    case Operation::WriteKeyCard: {
-      const std::string held = cardRecord(cardNow());
-      cardAfter = compare(held, kOldRecord, kNewRecord) + " record";
-      if (caption.starts_with(reader().writeOk)) {
-        EXPECT_EQ(held, kNewRecord) << "reported written, but the card holds another record";
-        EXPECT_FALSE(torn) << "reported written, but the card was taken away";
-      } else {
-        EXPECT_TRUE(caption.starts_with(reader().writeError)) << caption;
-        if (!torn) {
-          EXPECT_NE(cardAfter, "partly new record");
-        }
+      // The Mifare open shows nothing either way; its handle tells.
+      EXPECT_EQ(caption, "");
+      if (fault() != "tear") {
+        EXPECT_LE(CardData::CommHandle, 0);
       }
+      // Handles count up through the run, so only their sign goes into the table.
+      caption = "(nothing shown; auto_open gave " +
+                (CardData::CommHandle > 0 ? "a handle" : std::to_string(CardData::CommHandle)) +
+                ")";
       break;
-    }
+    case Operation::WriteKeyCard:
+      cardAfter = checkWrite(caption, cardRecord(cardNow()), kOldRecord, kNewRecord, "record");
+      break;
     case Operation::ReadKeyCard:
-      cardAfter = compare(cardRecord(cardNow()), kOldRecord, kNewRecord) + " record";
       EXPECT_EQ(cardAfter, "old record");
       if (caption == "RD 4469 OK") {
-        EXPECT_EQ(shownFields(), kOldRecordShown);
+        for (const auto& [name, shown] : kOldRecordShown) EXPECT_EQ(text(name.c_str()), shown);
       } else {
         EXPECT_TRUE(caption.starts_with(reader().readError)) << caption;
-        EXPECT_EQ(shownFields(), fieldsBefore) << "a failed read changed the fields";
+        EXPECT_EQ(fieldTexts(), fieldsBefore) << "a failed read changed the fields";
       }
       break;
-    case Operation::WriteDataCard: {
-      const std::string held = cardBlock(cardNow(), 2);
-      cardAfter = compare(held, oldDataBlock, kNewDataBlock) + " block 2";
-      if (caption.starts_with("Wr 4469 OK ")) {
-        EXPECT_EQ(held, kNewDataBlock) << "reported written, but the card holds another block";
-      } else {
-        EXPECT_TRUE(caption.starts_with("Wr 4469 Error ")) << caption;
-        EXPECT_NE(cardAfter, "partly new block 2");
-      }
+    case Operation::WriteDataCard:
+      cardAfter =
+          checkWrite(caption, cardBlock(cardNow(), 2), oldDataBlock, kNewDataBlock, "block 2");
       break;
-    }
   }
-  if (torn) cardAfter += ", card taken away";
+  if (torn()) cardAfter += ", card taken away";
 
   const Case& c = GetParam();
   recordFaultRow(KEYCARD_FAULT_TABLE,
                  {.order = (c.reader * 10 + c.fault) * 10 + c.operation,
                   .fault = fault(),
-                  .operation = std::string(reader().name) + " " + operation().name,
+                  .operation = std::string(reader().name) + " " + kOperations[c.operation].name,
                   .caption = caption,
                   .milliseconds = std::chrono::duration<double, std::milli>(took).count(),
                   .cardAfter = cardAfter});
@@ -225,9 +195,7 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
 std::string caseName(const ::testing::TestParamInfo<Case>& row) {
   std::string name = std::string(kReaders[row.param.reader].name) + "_" + kFaults[row.param.fault] +
                      "_" + kOperations[row.param.operation].name;
-  for (char& c : name) {
-    if (c == ' ') c = '_';
-  }
+  std::replace(name.begin(), name.end(), ' ', '_');
   return name;
 }
 
