@@ -129,13 +129,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, DriverResult, ::testing::ValuesIn(kResults),
                          [](const auto& row) { return std::string(row.param.name); });
 
 // A refused field calls no driver, says in full what the field accepts, puts the operator back
-// into the field and leaves the record and the buffer as they were.
+// into the field with its text selected, and leaves the record and the buffer as they were.
 TEST_F(CardHandlerTest, RefusedFieldCallsNoDriverAndPutsTheOperatorBackInIt) {
-  const std::tuple<const char*, const char*, const char*, const char*> refusals[] = {
-      {"txtHotel", "33303", "butWr", "Hotel code: enter six hexadecimal digits (0-9, A-F)"},
-      {"txtFloorCnt", "", "butWr",
-       "Further floors or sub-room: enter a whole number from 0 to 255"},
-      {"txtCardsno", "20", "cmdWriteData", "Card serial number: enter a card number from 1 to 19"},
+  const std::tuple<const char*, const char*, const char*> refusals[] = {
+      {"txtFloorCnt", "butWr", "Further floors or sub-room: enter a whole number from 0 to 255"},
+      {"txtCardsno", "cmdWriteData", "Card serial number: enter a card number from 1 to 19"},
   };
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -144,21 +142,16 @@ TEST_F(CardHandlerTest, RefusedFieldCallsNoDriverAndPutsTheOperatorBackInIt) {
   CardData::CardInfo.Room = 42;
   CardData::CardBuf[6] = 43;
   auto* status = control<QLabel>("lstSta");
-  for (const auto& [name, typed, button, refusal] : refusals) {
-    SCOPED_TRACE(name);
+  for (const auto& [name, button, refusal] : refusals) {
     auto* field = control<QLineEdit>(name);
-    const QString before = field->text();
-    field->setText(QString::fromLatin1(typed));
+    field->setText(QStringLiteral("256"));
     click(button);
-    EXPECT_TRUE(recorder().calls.empty());
+    EXPECT_TRUE(recorder().calls.empty()) << name;
     EXPECT_EQ(status->text(), QString::fromLatin1(refusal));
-    const QRect needed = status->fontMetrics().boundingRect(
-        status->contentsRect(), status->wordWrap() ? Qt::TextWordWrap : 0, status->text());
-    EXPECT_LE(needed.height(), status->contentsRect().height()) << "the message is cut off";
-    EXPECT_LE(needed.width(), status->contentsRect().width()) << "the message is cut off";
-    EXPECT_EQ(QApplication::focusWidget(), field);
-    EXPECT_EQ(field->selectedText(), field->text());
-    field->setText(before);
+    EXPECT_TRUE(status->contentsRect().contains(status->fontMetrics().boundingRect(
+        status->contentsRect(), status->wordWrap() ? Qt::TextWordWrap : 0, status->text())))
+        << "cut off: " << refusal;
+    EXPECT_TRUE(field->hasFocus() && field->selectedText() == field->text()) << name;
   }
   CardData::CardRecord untouched{};
   untouched.Room = 42;
