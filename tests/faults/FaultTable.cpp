@@ -4,8 +4,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 namespace keycard::testing {
@@ -49,9 +49,7 @@ void recordFaultRow(const fs::path& table, const FaultRow& row) {
       "| Fault | Operation | Caption | Time ms | Card after |\n|---|---|---|---:|---|\n";
   for (const auto& file : names) {
     std::ifstream in(file);
-    std::stringstream content;
-    content << in.rdbuf();
-    text += content.str();
+    text.append(std::istreambuf_iterator<char>(in), {});
   }
   writeWhole(table, text);
 }

@@ -10,9 +10,9 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <string>
-#include <vector>
+#include <tuple>
+#include <utility>
 
 #include "EmulatedReaderTest.h"
 #include "FaultTable.h"
@@ -28,11 +28,9 @@ constexpr char kOldRecord[] = "0712AB9F030CC90401250131083025020111000600221502"
 constexpr char kNewRecord[] = "013330330101010100060718120006071912000000235900";
 // The data block the start text of the card serial number field ("01") writes.
 constexpr char kNewDataBlock[] = "0A001100";
-const std::map<std::string, QString> kOldRecordShown = {{"txtCardty", "7"},
-                                                        {"txtHotel", "12AB9F"},
-                                                        {"txtRoom", "201"},
-                                                        {"txtSdate", "25-01-31 08:30"},
-                                                        {"txtFloorCnt", "2"}};
+// Some of the fields a read of kOldRecord shows.
+const std::pair<const char*, const char*> kOldRecordShown[] = {
+    {"txtCardty", "7"}, {"txtHotel", "12AB9F"}, {"txtRoom", "201"}, {"txtSdate", "25-01-31 08:30"}};
 
 struct Reader {
   const char* name;
@@ -52,55 +50,35 @@ const Reader kReaders[] = {
 const char* const kFaults[] = {"silent",  "late",     "corrupt", "truncate",
                                "garbage", "oversize", "hangup",  "tear"};
 
+// In the order of kOperations. Data cards are written through the proximity reader only, whatever
+// the window shows, so the Mifare cases stop short of the last.
 enum class Operation { Open, WriteKeyCard, ReadKeyCard, WriteDataCard };
 
 struct OperationCase {
-  Operation operation;
   const char* name;
   const char* button;
 };
 
-const OperationCase kOperations[] = {{Operation::Open, "open", "butOpen"},
-                                     {Operation::WriteKeyCard, "write", "butWr"},
-                                     {Operation::ReadKeyCard, "read", "butRd"},
-                                     {Operation::WriteDataCard, "data card", "cmdWriteData"}};
+const OperationCase kOperations[] = {
+    {"open", "butOpen"}, {"write", "butWr"}, {"read", "butRd"}, {"data card", "cmdWriteData"}};
 
-struct Case {
-  int reader;
-  int fault;
-  int operation;
-};
-
-// Data cards are written through the proximity reader only, whatever the window shows.
-std::vector<Case> allCases() {
-  std::vector<Case> cases;
-  for (int reader = 0; reader < static_cast<int>(std::size(kReaders)); ++reader) {
-    for (int fault = 0; fault < static_cast<int>(std::size(kFaults)); ++fault) {
-      for (int operation = 0; operation < static_cast<int>(std::size(kOperations)); ++operation) {
-        if (kOperations[operation].operation == Operation::WriteDataCard && reader != 0) continue;
-        cases.push_back({reader, fault, operation});
-      }
-    }
-  }
-  return cases;
-}
+using Case = std::tuple<int, int, int>;  // indices into kReaders, kFaults and kOperations
 
 class FaultThroughWindow : public EmulatedReaderTest, public ::testing::WithParamInterface<Case> {
  protected:
   void TearDown() override { window->close(); }  // closes the reader the window shows
 
-  const Reader& reader() const { return kReaders[GetParam().reader]; }
-  std::string fault() const { return kFaults[GetParam().fault]; }
-  Operation operation() const { return kOperations[GetParam().operation].operation; }
+  const Reader& reader() const { return kReaders[std::get<0>(GetParam())]; }
+  std::string fault() const { return kFaults[std::get<1>(GetParam())]; }
+  Operation operation() const { return Operation{std::get<2>(GetParam())}; }
+  const OperationCase& operationCase() const { return kOperations[std::get<2>(GetParam())]; }
 
   // "old", "new" or "partly new" `what`, as the card holds it; checked against the write's caption.
   std::string checkWrite(const std::string& caption, const std::string& held,
                          const std::string& before, const std::string& after,
                          const std::string& what) const {
-    const std::string outcome = (held == before  ? "old "
-                                 : held == after ? "new "
-                                                 : "partly new ") +
-                                what;
+    std::string outcome = held == before ? "old " : held == after ? "new " : "partly new ";
+    outcome += what;
     if (caption.starts_with(reader().writeOk)) {
       EXPECT_EQ(held, after) << "reported written, but the card holds another " << what;
       EXPECT_FALSE(torn()) << "reported written, but the card was taken away";
@@ -138,7 +116,7 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
   control<QLabel>("lstSta")->clear();  // so the caption is the one this click shows
 
   const auto start = std::chrono::steady_clock::now();
-  click(kOperations[GetParam().operation].button);
+  click(operationCase().button);
   const auto took = std::chrono::steady_clock::now() - start;
 
   std::string caption = text("lstSta").toStdString();
@@ -146,19 +124,16 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
   std::string cardAfter = cardRecord(cardNow()) == kOldRecord ? "old record" : "changed record";
   switch (operation()) {
     case Operation::Open:
+      // Only a tear leaves the open's replies alone.
       EXPECT_EQ(cardAfter, "old record");
       if (reader().comboIndex == 0) {
-        if (fault() != "tear") {
-          EXPECT_EQ(caption, "Open CommPort Error");
-        }
+        EXPECT_EQ(caption, fault() == "tear" ? "Open CommPort OK" : "Open CommPort Error");
         break;
       }
-      // The Mifare open shows nothing either way; its handle tells.
+      // The Mifare open shows nothing either way; its handle tells. Handles count up through the
+      // run, so only their sign goes into the table.
       EXPECT_EQ(caption, "");
-      if (fault() != "tear") {
-        EXPECT_LE(CardData::CommHandle, 0);
-      }
-      // Handles count up through the run, so only their sign goes into the table.
+      EXPECT_EQ(CardData::CommHandle > 0, fault() == "tear") << CardData::CommHandle;
       caption = "(nothing shown; auto_open gave " +
                 (CardData::CommHandle > 0 ? "a handle" : std::to_string(CardData::CommHandle)) +
                 ")";
@@ -169,7 +144,7 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
     case Operation::ReadKeyCard:
       EXPECT_EQ(cardAfter, "old record");
       if (caption == "RD 4469 OK") {
-        for (const auto& [name, shown] : kOldRecordShown) EXPECT_EQ(text(name.c_str()), shown);
+        for (const auto& [name, shown] : kOldRecordShown) EXPECT_EQ(text(name), shown);
       } else {
         EXPECT_TRUE(caption.starts_with(reader().readError)) << caption;
         EXPECT_EQ(fieldTexts(), fieldsBefore) << "a failed read changed the fields";
@@ -181,25 +156,37 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
       break;
   }
   if (torn()) cardAfter += ", card taken away";
+  // Every other fault spoils the first reply after the open, so the operation cannot succeed.
+  if (!opening && fault() != "tear") {
+    EXPECT_NE(caption.find("Error"), std::string::npos) << "the fault never reached the reader";
+  }
 
-  const Case& c = GetParam();
+  const auto [readerIndex, faultIndex, operationIndex] = GetParam();
   recordFaultRow(KEYCARD_FAULT_TABLE,
-                 {.order = (c.reader * 10 + c.fault) * 10 + c.operation,
+                 {.order = (readerIndex * 10 + faultIndex) * 10 + operationIndex,
                   .fault = fault(),
-                  .operation = std::string(reader().name) + " " + kOperations[c.operation].name,
+                  .operation = std::string(reader().name) + " " + operationCase().name,
                   .caption = caption,
                   .milliseconds = std::chrono::duration<double, std::milli>(took).count(),
                   .cardAfter = cardAfter});
 }
 
 std::string caseName(const ::testing::TestParamInfo<Case>& row) {
-  std::string name = std::string(kReaders[row.param.reader].name) + "_" + kFaults[row.param.fault] +
-                     "_" + kOperations[row.param.operation].name;
+  std::string name =
+      std::string(kFaults[std::get<1>(row.param)]) + "_" + kOperations[std::get<2>(row.param)].name;
   std::replace(name.begin(), name.end(), ' ', '_');
   return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFaults, FaultThroughWindow, ::testing::ValuesIn(allCases()), caseName);
+// Every fault against the first `operations` of kOperations on kReaders[reader].
+auto casesOf(int reader, int operations) {
+  const int faults = static_cast<int>(std::size(kFaults));
+  return ::testing::Combine(::testing::Values(reader), ::testing::Range(0, faults),
+                            ::testing::Range(0, operations));
+}
+
+INSTANTIATE_TEST_SUITE_P(Proximity, FaultThroughWindow, casesOf(0, 4), caseName);
+INSTANTIATE_TEST_SUITE_P(Mifare, FaultThroughWindow, casesOf(1, 3), caseName);
 
 }  // namespace
 }  // namespace keycard::testing
