@@ -65,17 +65,12 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
     if (mifare) {
       ASSERT_EQ(authenticate(row.block), Status::Ok);
     }
-    const Card before = *loadCard(cardFile());
+    Card expected = *loadCard(cardFile());  // a write changes its block and nothing else
     Bytes payload(mifare ? 17 : 5, 0x5A);
     payload[0] = row.block;
     EXPECT_EQ(status(Command::WriteBlock, payload), row.expected);
-    if (row.expected == Status::Ok) {
-      Bytes readBack(payload.size(), 0x5A);
-      readBack[0] = static_cast<std::uint8_t>(Status::Ok);
-      EXPECT_EQ(ask(Command::ReadBlock, {row.block}), readBack);
-    } else {
-      EXPECT_EQ(*loadCard(cardFile()), before);
-    }
+    if (row.expected == Status::Ok) expected.blocks.at(row.block).assign(payload.size() - 1, 0x5A);
+    EXPECT_EQ(*loadCard(cardFile()), expected);
   }
 }
 
