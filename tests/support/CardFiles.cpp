@@ -1,41 +1,39 @@
+#include <sstream>
 #include <stdexcept>
+#include <vector>
 
 #include "EmulatorProcess.h"
-#include "emulator/CardFile.h"
+#include "emulator/CardCommands.h"
 
 namespace keycard::testing {
 
-namespace emu = keycard::emulator;
-
 namespace {
 
-emu::Card load(const std::filesystem::path& file) {
-  auto card = emu::loadCard(file);
-  if (!card) throw std::runtime_error("no card file " + file.string());
-  return *card;
+// What `keycard-emulator card ARGS` prints, without the final newline.
+std::string runCard(std::vector<std::string> args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  if (emulator::runCardCommand(args, out, err) != 0) throw std::runtime_error(err.str());
+  std::string printed = out.str();
+  if (!printed.empty()) printed.pop_back();
+  return printed;
 }
 
 }  // namespace
 
 void newCard(const std::string& type, const std::filesystem::path& file,
              std::optional<std::string> recordHex48) {
-  const auto cardType = emu::parseCardType(type);
-  if (!cardType) throw std::runtime_error("unknown card type '" + type + "'");
-  emu::Card card = emu::blankCard(*cardType, emu::uidSeedFor(file));
-  if (recordHex48) {
-    const auto record = emu::recordFromHex(*recordHex48);
-    if (!record) throw std::runtime_error("a record is 48 hex digits, not '" + *recordHex48 + "'");
-    emu::setCardRecord(card, *record);
-  }
-  emu::saveCard(file, card);
+  std::vector<std::string> args{"new", "--type", type, file.string()};
+  if (recordHex48) args.insert(args.end(), {"--record", *recordHex48});
+  runCard(std::move(args));
 }
 
 std::string cardRecord(const std::filesystem::path& file) {
-  return emu::toHex(emu::cardRecord(load(file)));
+  return runCard({"record", file.string()});
 }
 
 std::string cardBlock(const std::filesystem::path& file, int n) {
-  return emu::toHex(load(file).blocks.at(static_cast<std::size_t>(n)));
+  return runCard({"block", file.string(), std::to_string(n)});
 }
 
 }  // namespace keycard::testing

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -24,43 +25,33 @@ std::vector<std::string> commandLine(const EmulatorOptions& options) {
                                 options.port,          "--card", options.card.string()};
   if (!options.portDir.empty()) args.insert(args.end(), {"--port-dir", options.portDir.string()});
   if (options.wireDelay) args.emplace_back("--wire-delay");
-  if (!options.fault.empty()) args.insert(args.end(), {"--fault", options.fault});
-  if (options.faultFrom != 1)
-    args.insert(args.end(), {"--fault-from", std::to_string(options.faultFrom)});
+  if (!options.fault.empty()) {
+    args.insert(args.end(),
+                {"--fault", options.fault, "--fault-from", std::to_string(options.faultFrom)});
+  }
   if (!options.log.empty()) args.insert(args.end(), {"--log", options.log.string()});
   return args;
 }
 
-int exitCodeOf(int status) {
-  return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-}
-
-// True once the child's stdout holds the line "ready"; false when it ends or falls silent first.
+// True once the child says "ready" on stdout; false when it ends or falls silent first. The
+// emulator writes that line with one write(), and a pipe hands so few bytes over whole.
 bool awaitReady(int fd) {
-  std::string seen;
   pollfd watched{fd, POLLIN, 0};
-  while (seen.find("ready\n") == std::string::npos) {
-    if (::poll(&watched, 1, kReadyTimeoutMs) <= 0) return false;
-    char chunk[256];
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got <= 0) return false;
-    seen.append(chunk, static_cast<std::size_t>(got));
-  }
-  return true;
+  char said[16] = {};
+  return ::poll(&watched, 1, kReadyTimeoutMs) > 0 && ::read(fd, said, sizeof said - 1) > 0 &&
+         std::string_view(said) == "ready\n";
 }
 
 }  // namespace
 
 EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
   const char* envDir = std::getenv("KEYCARD_PORT_DIR");
-  const std::filesystem::path dir = options.portDir.empty()
-                                        ? std::filesystem::path(envDir != nullptr ? envDir : "")
-                                        : options.portDir;
-  portPath_ = dir / options.port;
+  portPath_ = (options.portDir.empty() ? std::filesystem::path(envDir != nullptr ? envDir : "")
+                                       : options.portDir) /
+              options.port;
 
   std::vector<std::string> args = commandLine(options);
   std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   int pipeFds[2];
@@ -73,39 +64,31 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
     ::_exit(127);
   }
   ::close(pipeFds[1]);
-  stdoutFd_ = pipeFds[0];
-  if (!awaitReady(stdoutFd_)) {
-    const int status = stop();
-    ::close(stdoutFd_);
+  const bool ready = awaitReady(pipeFds[0]);
+  ::close(pipeFds[0]);  // the emulator writes nothing more there, and ignores SIGPIPE
+  if (!ready) {
     throw std::runtime_error("keycard-emulator did not become ready within 5 s (exit status " +
-                             std::to_string(status) + "; its message is on stderr above)");
+                             std::to_string(stop()) + "; its message is on stderr above)");
   }
 }
 
 EmulatorProcess::~EmulatorProcess() {
   stop();
-  if (stdoutFd_ >= 0) ::close(stdoutFd_);
-}
-
-std::optional<int> EmulatorProcess::waitForExit(std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!exitStatus_) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) exitStatus_ = exitCodeOf(status);
-    if (done < 0 && errno != EINTR) exitStatus_ = -1;
-    if (exitStatus_ || std::chrono::steady_clock::now() >= deadline) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return exitStatus_;
 }
 
 int EmulatorProcess::stop() {
   if (exitStatus_) return *exitStatus_;
   ::kill(pid_, SIGTERM);
-  if (auto status = waitForExit(kStopGrace)) return *status;
-  ::kill(pid_, SIGKILL);
-  return *waitForExit(std::chrono::hours(1));
+  const auto killAt = std::chrono::steady_clock::now() + kStopGrace;
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0) {
+    if (std::chrono::steady_clock::now() >= killAt) ::kill(pid_, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  if (done < 0) return *(exitStatus_ = -1);
+  exitStatus_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+  return *exitStatus_;
 }
 
 }  // namespace keycard::testing

@@ -4,7 +4,6 @@
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -34,14 +33,11 @@ class EmulatorProcess {
   // The link the drivers open: portDir/port.
   const std::filesystem::path& portPath() const { return portPath_; }
 
-  // Waits for the emulator to end by itself; its exit code, or 128 + signal. nullopt on timeout.
-  std::optional<int> waitForExit(std::chrono::milliseconds timeout);
-  // SIGTERM, then SIGKILL after a grace period; the exit status as waitForExit gives it.
+  // SIGTERM, then SIGKILL after a grace period; the exit code, or 128 + signal.
   int stop();
 
  private:
   pid_t pid_ = -1;
-  int stdoutFd_ = -1;
   std::optional<int> exitStatus_;
   std::filesystem::path portPath_;
 };
@@ -75,10 +71,10 @@ class ScopedEnv {
   std::optional<std::string> previous_;
 };
 
-// Card files, as `keycard-emulator card new|record|block` make and read them. `type` is "t5557",
+// Card files, made and read by `keycard-emulator card new|record|block`. `type` is "t5557",
 // "em4469" or "mifare1k"; hex is capital on output and either case on input. Throw
-// std::runtime_error on a bad argument or an unreadable file (cardBlock: std::out_of_range
-// for a block not on the card).
+// std::runtime_error with the command's message on a bad argument (a block not on the card
+// among them) or an unreadable file.
 void newCard(const std::string& type, const std::filesystem::path& file,
              std::optional<std::string> recordHex48 = {});
 std::string cardRecord(const std::filesystem::path& file);

@@ -27,11 +27,7 @@ ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::mo
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (previous_) {
-    ::setenv(name_.c_str(), previous_->c_str(), 1);
-  } else {
-    ::unsetenv(name_.c_str());
-  }
+  previous_ ? ::setenv(name_.c_str(), previous_->c_str(), 1) : ::unsetenv(name_.c_str());
 }
 
 }  // namespace keycard::testing
