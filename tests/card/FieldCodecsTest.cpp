@@ -59,7 +59,6 @@ TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
       {"hotel beyond one byte", hotel, u"\u00e933033", {{}, kHex}},
       {"date four-digit year", dateTime, u"1999-12-31 23:59", {{0x99, 0x12, 0x31, 0x23, 0x59}, {}}},
       {"date 29 Feb of 2000", dateTime, u"00-02-29 00:00", {{0x00, 0x02, 0x29, 0, 0}, {}}},
-      {"date month 13", dateTime, u"06-13-18 12:00", {{}, kDate}},
       {"date 31 April", dateTime, u"06-04-31 12:00", {{}, kDate}},
       {"date 29 Feb not leap", dateTime, u"07-02-29 12:00", {{}, kDate}},
       {"date 29 Feb 1900", dateTime, u"1900-02-29 12:00", {{}, kDate}},
