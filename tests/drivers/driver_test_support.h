@@ -23,9 +23,11 @@ inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x
 inline constexpr const char* kWorkedRecordHex = "013330330101010100060718120006071912000000235900";
 
 // A buffer the drivers must leave alone when they fail.
-inline constexpr KeyCard kUntouched = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
-                                       0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
-                                       0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+inline constexpr KeyCard kUntouched = [] {
+  KeyCard card{};
+  card.fill(0xEE);
+  return card;
+}();
 
 // One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
 class Bench {

@@ -1,5 +1,5 @@
-// Key cards through both drivers against the reader emulator: a card read and the worked record
-// written and read back, or the read and the write failing (no card, the wrong kind, another key,
+// Key cards through both drivers against the reader emulator: a blank card read and the worked
+// record written, or the read and the write failing (no card, the wrong kind, another key,
 // a reader that misbehaves) with their own codes within about a second, the caller's buffer and
 // the card left as they were.
 #include <gtest/gtest.h>
@@ -63,9 +63,6 @@ TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
     emu::Card expected = *before;  // the record written, every other block as it was
     emu::setCardRecord(expected, *emu::recordFromHex(kWorkedRecordHex));
     EXPECT_EQ(emu::loadCard(bench.card()), expected);
-    buffer = kUntouched;
-    EXPECT_EQ(row.driver.read(handle, buffer), 0);
-    EXPECT_EQ(buffer, kWorkedRecord);
   } else if (before && std::filesystem::exists(bench.card())) {
     EXPECT_EQ(emu::loadCard(bench.card()), before);
   }
@@ -91,8 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCardCase{"Garbage", kProximity, "t5557", "garbage", kErrFrame, kErrFrame},
         KeyCardCase{"Oversize", kProximity, "t5557", "oversize", kErrFrame, kErrFrame},
         KeyCardCase{"HangUp", kProximity, "t5557", "hangup", kErrPort, kErrPort},
-        KeyCardCase{"TornWrite", kProximity, "t5557", "tear", 0, kErrNoCard},
-        KeyCardCase{"MifareTornWrite", kMifare, "mifare1k", "tear", 0, kErrNoCard}),
+        KeyCardCase{"TornWrite", kProximity, "t5557", "tear", 0, kErrNoCard}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

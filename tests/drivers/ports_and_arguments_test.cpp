@@ -23,26 +23,21 @@ TEST(ProximityDriver, ControlsDataWordsAndArguments) {
   EXPECT_EQ(ML_GetDevice_Ver(0, text), 0);
   EXPECT_EQ(std::string(text, sizeof text), std::string("\0guard!\0", 8));
   EXPECT_EQ(ML_ControlRF(0, 1), 0);
-  EXPECT_EQ(ML_ControlRF(0, -1), kErrArgument);
   EXPECT_EQ(ML_ControlBeep(0, 2), 0);
   EXPECT_EQ(ML_ControlBeep(0, 256), kErrArgument);
 
+  // Word 1 is the chip's UID: writing it is refused like words past the end.
   unsigned char word[4] = {0x0A, 0x00, 0x11, 0x0D};
-  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), 0);
-  EXPECT_EQ(cardBlock(bench.card(), 2), "0A00110D");
-  unsigned char read[4] = {};
-  EXPECT_EQ(EM4150_ReadBlock(0, 2, read), 0);
-  EXPECT_EQ(std::string(read, read + 4), std::string(word, word + 4));
   const std::string uid = cardBlock(bench.card(), 1);
   for (int refused : {1, 16, -1}) EXPECT_EQ(EM4150_WriteBlock(0, refused, word), kErrArgument);
   EXPECT_EQ(EM4150_WriteBlock(0, 2, nullptr), kErrArgument);
-  EXPECT_EQ(EM4150_ReadBlock(0, 16, read), kErrArgument);
   EXPECT_EQ(cardBlock(bench.card(), 1), uid);
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), 0);
+  unsigned char read[4] = {};
+  EXPECT_EQ(EM4150_ReadBlock(0, 2, read), 0);
+  EXPECT_EQ(std::string(read, read + 4), std::string(word, word + 4));
   keycard::testing::newCard("t5557", bench.card());
   EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrCardKind);
-  EXPECT_EQ(cardBlock(bench.card(), 2), "00000000");
-  std::filesystem::remove(bench.card());
-  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrNoCard);
 
   EXPECT_EQ(MF_ExitComm(), 0);
   EXPECT_EQ(MF_ExitComm(), 0);
@@ -51,14 +46,12 @@ TEST(ProximityDriver, ControlsDataWordsAndArguments) {
 
 TEST(MifareDriver, HandlesAndArguments) {
   const Bench bench("mifare", "mifare1k");
-  for (std::int32_t index : {-1, 10}) EXPECT_EQ(auto_open(&index), kErrArgument) << index;
-  EXPECT_EQ(auto_open(nullptr), kErrArgument);
+  std::int32_t index = 10;  // COM11
+  EXPECT_EQ(auto_open(&index), kErrArgument);
   const std::int32_t first = kMifare.open();
   ASSERT_GT(first, 0);
   EXPECT_EQ(dv_beep(first, 1), 0);
-  EXPECT_EQ(dv_beep(first + 1000, 1), kErrNotOpen);
   intptr_t nullCell = 0;
-  EXPECT_EQ(rdkey_mif1(first, nullptr), kErrArgument);
   EXPECT_EQ(wrkey_mif1(first, &nullCell), kErrArgument);
 
   const std::int32_t second = kMifare.open();  // the same port again replaces the handle
@@ -81,7 +74,6 @@ TEST(ProximityDriver, RefusesPortsThatAreNotSerialLinesAndSaysWhy) {
     std::int32_t expected;
     const char* message;  // on stderr
   } rows[] = {
-      {"COM0", 9600, kErrArgument, ""},
       {nullptr, 9600, kErrArgument, ""},
       {"COM1", 19200, kErrArgument, ""},
       {"COM2", 9600, kErrPort, "MF_InitComm: cannot open "},  // a regular file
