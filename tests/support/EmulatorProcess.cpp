@@ -52,6 +52,7 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
 
   std::vector<std::string> args = commandLine(options);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   int pipeFds[2];
