@@ -13,7 +13,10 @@ namespace {
 std::string runCard(std::vector<std::string> args) {
   std::ostringstream out;
   std::ostringstream err;
-  if (emulator::runCardCommand(args, out, err) != 0) throw std::runtime_error(err.str());
+  if (emulator::runCardCommand(args, out, err) != 0) {
+    const std::string reason = err.str();  // its first line; the usage text follows
+    throw std::runtime_error(reason.substr(0, reason.find('\n')));
+  }
   std::string printed = out.str();
   if (!printed.empty()) printed.pop_back();
   return printed;
