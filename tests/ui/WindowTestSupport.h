@@ -58,10 +58,7 @@ class WindowTest : public ::testing::Test {
   }
 
   // The text of a text box or label.
-  QString text(const char* name) const {
-    if (auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
-    return control<QLabel>(name)->text();
-  }
+  QString text(const char* name) const { return control(name)->property("text").toString(); }
   QStringList fieldTexts() const {
     QStringList texts;
     for (const char* name : kFieldNames) texts << text(name);

@@ -131,16 +131,14 @@ class DriverResult : public CardHandlerTest, public ::testing::WithParamInterfac
 TEST_P(DriverResult, SetsTheCaptionBeepsOnlyOnSuccessAndShowsOnlyACardRead) {
   const ResultCase& c = GetParam();
   selectKind(c.kind);
-  for (const char* operation :
-       {"T5557_WriteCard", "wrkey_mif1", "T5557_ReadCard", "rdkey_mif1", "EM4150_WriteBlock"}) {
-    recorder().results[operation] = {c.result};
-  }
+  const std::string call = driverCall(c.kind, c.button);
+  recorder().results[call.substr(0, call.find('('))] = {c.result};
   recorder().observer = [this] { return text("lstSta").toStdString(); };
 
   click(c.button);
 
   // The status line is set only after the driver answers, and on a read only after the beep.
-  std::vector<std::string> calls{driverCall(c.kind, c.button) + " sees earlier"};
+  std::vector<std::string> calls{call + " sees earlier"};
   if (*c.beep != '\0') calls.emplace_back(c.beep);
   EXPECT_EQ(recorder().calls, calls);
   EXPECT_EQ(text("lstSta"), QString::fromLatin1(c.status));
