@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
@@ -17,40 +18,32 @@ namespace keycard::testing {
 
 namespace {
 
-constexpr int kReadyTimeoutMs = 5000;
-constexpr std::chrono::seconds kStopGrace{2};
-
-std::vector<std::string> commandLine(const EmulatorOptions& options) {
-  std::vector<std::string> args{KEYCARD_EMULATOR_PATH, "--kind", options.kind,         "--port",
-                                options.port,          "--card", options.card.string()};
-  if (!options.portDir.empty()) args.insert(args.end(), {"--port-dir", options.portDir.string()});
-  if (options.wireDelay) args.emplace_back("--wire-delay");
-  if (!options.fault.empty()) {
-    args.insert(args.end(),
-                {"--fault", options.fault, "--fault-from", std::to_string(options.faultFrom)});
+// SIGTERM, then SIGKILL after a grace period; the exit code, or 128 + signal.
+int stopProcess(pid_t pid) {
+  ::kill(pid, SIGTERM);
+  const auto killAt = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(pid, &status, WNOHANG)) == 0) {
+    if (std::chrono::steady_clock::now() >= killAt) ::kill(pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  if (!options.log.empty()) args.insert(args.end(), {"--log", options.log.string()});
-  return args;
-}
-
-// True once the child says "ready" on stdout; false when it ends or falls silent first. The
-// emulator writes that line with one write(), and a pipe hands so few bytes over whole.
-bool awaitReady(int fd) {
-  pollfd watched{fd, POLLIN, 0};
-  char said[16] = {};
-  return ::poll(&watched, 1, kReadyTimeoutMs) > 0 && ::read(fd, said, sizeof said - 1) > 0 &&
-         std::string_view(said) == "ready\n";
+  return done < 0 ? -1 : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 }  // namespace
 
 EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
-  const char* envDir = std::getenv("KEYCARD_PORT_DIR");
-  portPath_ = (options.portDir.empty() ? std::filesystem::path(envDir != nullptr ? envDir : "")
-                                       : options.portDir) /
-              options.port;
-
-  std::vector<std::string> args = commandLine(options);
+  std::vector<std::string> args{
+      KEYCARD_EMULATOR_PATH, "--kind", options.kind, "--port", "COM1", "--card",
+      options.card.string()};
+  if (!options.portDir.empty()) args.insert(args.end(), {"--port-dir", options.portDir.string()});
+  if (options.wireDelay) args.emplace_back("--wire-delay");
+  if (!options.log.empty()) args.insert(args.end(), {"--log", options.log.string()});
+  if (!options.fault.empty()) {
+    args.insert(args.end(),
+                {"--fault", options.fault, "--fault-from", std::to_string(options.faultFrom)});
+  }
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
@@ -65,31 +58,23 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
     ::_exit(127);
   }
   ::close(pipeFds[1]);
-  const bool ready = awaitReady(pipeFds[0]);
-  ::close(pipeFds[0]);  // the emulator writes nothing more there, and ignores SIGPIPE
+  // The emulator says "ready" with one write(), and a pipe hands so few bytes over whole. It
+  // writes nothing more there, and ignores SIGPIPE.
+  pollfd watched{pipeFds[0], POLLIN, 0};
+  char said[16] = {};
+  const bool ready = ::poll(&watched, 1, 5000) > 0 &&
+                     ::read(pipeFds[0], said, sizeof said - 1) > 0 &&
+                     std::string_view(said) == "ready\n";
+  ::close(pipeFds[0]);
   if (!ready) {
     throw std::runtime_error("keycard-emulator did not become ready within 5 s (exit status " +
-                             std::to_string(stop()) + "; its message is on stderr above)");
+                             std::to_string(stopProcess(pid_)) +
+                             "; its message is on stderr above)");
   }
 }
 
 EmulatorProcess::~EmulatorProcess() {
-  stop();
-}
-
-int EmulatorProcess::stop() {
-  if (exitStatus_) return *exitStatus_;
-  ::kill(pid_, SIGTERM);
-  const auto killAt = std::chrono::steady_clock::now() + kStopGrace;
-  int status = 0;
-  pid_t done = 0;
-  while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0) {
-    if (std::chrono::steady_clock::now() >= killAt) ::kill(pid_, SIGKILL);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  if (done < 0) return *(exitStatus_ = -1);
-  exitStatus_ = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-  return *exitStatus_;
+  stopProcess(pid_);
 }
 
 }  // namespace keycard::testing

@@ -10,18 +10,18 @@
 
 namespace keycard::testing {
 
+// Each member has a default, so a designated initializer may leave any out.
 struct EmulatorOptions {
   std::string kind = "proximity";  // or "mifare"
-  std::string port = "COM1";
-  std::filesystem::path card;
-  std::filesystem::path portDir;  // empty: the emulator takes $KEYCARD_PORT_DIR
+  std::filesystem::path card{};
+  std::filesystem::path portDir{};  // empty: the emulator takes $KEYCARD_PORT_DIR
   bool wireDelay = false;
-  std::string fault;  // empty: none
+  std::filesystem::path log{};  // empty: no log
+  std::string fault{};          // empty: none
   int faultFrom = 1;  // the first request the fault spoils; earlier ones are answered soundly
-  std::filesystem::path log;  // empty: no log
 };
 
-// Starts keycard-emulator and waits until it answers on its port; stops it on destruction.
+// Starts keycard-emulator on COM1 and waits until it answers there; stops it on destruction.
 class EmulatorProcess {
  public:
   // Throws std::runtime_error when the emulator does not report "ready" within 5 s.
@@ -30,16 +30,8 @@ class EmulatorProcess {
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
   ~EmulatorProcess();
 
-  // The link the drivers open: portDir/port.
-  const std::filesystem::path& portPath() const { return portPath_; }
-
-  // SIGTERM, then SIGKILL after a grace period; the exit code, or 128 + signal.
-  int stop();
-
  private:
   pid_t pid_ = -1;
-  std::optional<int> exitStatus_;
-  std::filesystem::path portPath_;
 };
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
