@@ -20,14 +20,6 @@ using KeyCard = std::array<unsigned char, 24>;
 inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01,
                                           0x00, 0x06, 0x07, 0x18, 0x12, 0x00, 0x06, 0x07,
                                           0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
-inline constexpr const char* kWorkedRecordHex = "013330330101010100060718120006071912000000235900";
-
-// A buffer the drivers must leave alone when they fail.
-inline constexpr KeyCard kUntouched = [] {
-  KeyCard card{};
-  card.fill(0xEE);
-  return card;
-}();
 
 // One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
 class Bench {
@@ -40,8 +32,7 @@ class Bench {
                                                         .card = card_,
                                                         .portDir = folder_.path(),
                                                         .wireDelay = wireDelay,
-                                                        .fault = fault,
-                                                        .log = {}});
+                                                        .fault = fault});
   }
 
   const std::filesystem::path& card() const { return card_; }

@@ -53,15 +53,15 @@ TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   const std::int32_t handle = row.driver.open();
   ASSERT_GE(handle, 0);
 
-  KeyCard buffer = kUntouched;
+  KeyCard buffer = kWorkedRecord;
   EXPECT_EQ(promptly([&] { return row.driver.read(handle, buffer); }), row.readResult);
-  EXPECT_EQ(buffer, row.readResult == 0 ? KeyCard{} : kUntouched);  // a blank card, or untouched
+  EXPECT_EQ(buffer, row.readResult == 0 ? KeyCard{} : kWorkedRecord);  // a blank card, or untouched
   buffer = kWorkedRecord;
   EXPECT_EQ(promptly([&] { return row.driver.write(handle, buffer); }), row.writeResult);
   EXPECT_EQ(buffer, kWorkedRecord);
   if (row.writeResult == 0) {
     emu::Card expected = *before;  // the record written, every other block as it was
-    emu::setCardRecord(expected, *emu::recordFromHex(kWorkedRecordHex));
+    emu::setCardRecord(expected, kWorkedRecord);
     EXPECT_EQ(emu::loadCard(bench.card()), expected);
   } else if (before && std::filesystem::exists(bench.card())) {
     EXPECT_EQ(emu::loadCard(bench.card()), before);
