@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "EmulatorProcess.h"
 #include "emulator/CardFile.h"
@@ -17,38 +18,31 @@ using Bytes = std::vector<std::uint8_t>;
 
 class ReaderTest : public ::testing::Test {
  protected:
-  std::filesystem::path cardFile() const { return dir_ / "card"; }
   // A blank card of `type` on the reader that works with it.
   void useCard(CardType type) {
-    saveCard(cardFile(), blankCard(type, 0xC0FFEE01));
+    saveCard(card_, blankCard(type, 0xC0FFEE01));
     const bool mifare = type == CardType::Mifare1K;
-    reader_.emplace(mifare ? ReaderKind::Mifare : ReaderKind::Proximity, cardFile(), warnings_);
+    reader_.emplace(mifare ? ReaderKind::Mifare : ReaderKind::Proximity, card_, warnings_);
   }
 
   // The reply's payload: status first.
   Bytes ask(Command command, Bytes payload = {}) {
     return reader_->answer({static_cast<std::uint8_t>(command), std::move(payload)}).payload;
   }
-  Status status(Command command, Bytes payload = {}) {
-    return Status{ask(command, std::move(payload)).at(0)};
-  }
+  Status status(Command command, Bytes payload = {}) { return Status{ask(command, payload).at(0)}; }
   Status authenticate(std::uint8_t block, std::uint8_t keyByte = 0xFF) {
     return status(Command::Authenticate,
                   {block, link::kMifareKeyA, keyByte, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
   }
 
   testing::TempDir dir_;
+  const std::filesystem::path card_ = dir_ / "card";
   std::ostringstream warnings_;
   std::optional<Reader> reader_;
 };
 
 TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
-  const struct {
-    const char* name;
-    CardType card;
-    std::uint8_t block;
-    Status expected;
-  } rows[] = {
+  const std::tuple<const char*, CardType, std::uint8_t, Status> rows[] = {
       {"T5557 configuration", CardType::T5557, 0, Status::ReadOnly},
       {"T5557 data", CardType::T5557, 7, Status::Ok},
       {"EM4469 UID", CardType::EM4469, 1, Status::ReadOnly},
@@ -58,19 +52,17 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
       {"Mifare last trailer", CardType::Mifare1K, 63, Status::ReadOnly},
       {"Mifare data", CardType::Mifare1K, 6, Status::Ok},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    useCard(row.card);
-    const bool mifare = row.card == CardType::Mifare1K;
-    if (mifare) {
-      ASSERT_EQ(authenticate(row.block), Status::Ok);
-    }
-    Card expected = *loadCard(cardFile());  // a write changes its block and nothing else
+  for (const auto& [name, type, block, expected] : rows) {
+    SCOPED_TRACE(name);
+    useCard(type);
+    const bool mifare = type == CardType::Mifare1K;
+    ASSERT_EQ(mifare ? authenticate(block) : Status::Ok, Status::Ok);
+    Card after = *loadCard(card_);  // a write changes its block and nothing else
     Bytes payload(mifare ? 17 : 5, 0x5A);
-    payload[0] = row.block;
-    EXPECT_EQ(status(Command::WriteBlock, payload), row.expected);
-    if (row.expected == Status::Ok) expected.blocks.at(row.block).assign(payload.size() - 1, 0x5A);
-    EXPECT_EQ(*loadCard(cardFile()), expected);
+    payload[0] = block;
+    EXPECT_EQ(status(Command::WriteBlock, payload), expected);
+    if (expected == Status::Ok) after.blocks.at(block).assign(payload.size() - 1, 0x5A);
+    EXPECT_EQ(*loadCard(card_), after);
   }
 }
 
@@ -89,9 +81,9 @@ TEST_F(ReaderTest, MifareOpensASectorOnlyToItsKeyAAndOnlyUntilTheCardIsSelectedA
   EXPECT_EQ(status(Command::SelectCard), Status::Ok);
   EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
   ASSERT_EQ(authenticate(4), Status::Ok);
-  std::filesystem::rename(cardFile(), dir_ / "away");
+  std::filesystem::rename(card_, dir_ / "away");
   EXPECT_EQ(status(Command::ReadBlock, {4}), Status::NoCard);
-  std::filesystem::rename(dir_ / "away", cardFile());
+  std::filesystem::rename(dir_ / "away", card_);
   EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
 }
 
