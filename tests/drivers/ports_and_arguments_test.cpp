@@ -2,8 +2,10 @@
 // bad arguments, and the ports they refuse to open.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "driver_test_support.h"
 #include "errors.h"
@@ -27,17 +29,17 @@ TEST(ProximityDriver, ControlsDataWordsAndArguments) {
   EXPECT_EQ(ML_ControlBeep(0, 256), kErrArgument);
 
   // Word 1 is the chip's UID: writing it is refused like words past the end.
-  unsigned char word[4] = {0x0A, 0x00, 0x11, 0x0D};
+  std::array<unsigned char, 4> word = {0x0A, 0x00, 0x11, 0x0D}, read = {};
   const std::string uid = cardBlock(bench.card(), 1);
-  for (int refused : {1, 16, -1}) EXPECT_EQ(EM4150_WriteBlock(0, refused, word), kErrArgument);
+  for (int refused : {1, 16, -1})
+    EXPECT_EQ(EM4150_WriteBlock(0, refused, word.data()), kErrArgument);
   EXPECT_EQ(EM4150_WriteBlock(0, 2, nullptr), kErrArgument);
   EXPECT_EQ(cardBlock(bench.card(), 1), uid);
-  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), 0);
-  unsigned char read[4] = {};
-  EXPECT_EQ(EM4150_ReadBlock(0, 2, read), 0);
-  EXPECT_EQ(std::string(read, read + 4), std::string(word, word + 4));
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word.data()), 0);
+  EXPECT_EQ(EM4150_ReadBlock(0, 2, read.data()), 0);
+  EXPECT_EQ(read, word);
   keycard::testing::newCard("t5557", bench.card());
-  EXPECT_EQ(EM4150_WriteBlock(0, 2, word), kErrCardKind);
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word.data()), kErrCardKind);
 
   EXPECT_EQ(MF_ExitComm(), 0);
   EXPECT_EQ(MF_ExitComm(), 0);
@@ -68,26 +70,22 @@ TEST(ProximityDriver, RefusesPortsThatAreNotSerialLinesAndSaysWhy) {
   const auto portDir = bench.card().parent_path();
   std::ofstream(portDir / "COM2") << "precious";
   std::filesystem::create_symlink("/dev/null", portDir / "COM3");
-  const struct {
-    const char* port;
-    std::int32_t baud;
-    std::int32_t expected;
-    const char* message;  // on stderr
-  } rows[] = {
+  // The port, the baud rate, the result and what stderr says.
+  const std::tuple<const char*, std::int32_t, std::int32_t, const char*> rows[] = {
       {nullptr, 9600, kErrArgument, ""},
       {"COM1", 19200, kErrArgument, ""},
       {"COM2", 9600, kErrPort, "MF_InitComm: cannot open "},  // a regular file
       {"COM3", 9600, kErrPort, "not a serial device"},
       {"COM4", 9600, kErrPort, "No such file or directory"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.port != nullptr ? row.port : "no name");
+  for (const auto& [port, baud, expected, message] : rows) {
+    SCOPED_TRACE(port != nullptr ? port : "no name");
     ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(MF_InitComm(row.port, row.baud), row.expected);
+    EXPECT_EQ(MF_InitComm(port, baud), expected);
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find(row.message), std::string::npos) << said;
-    if (row.expected == kErrPort) {
+    EXPECT_NE(said.find(message), std::string::npos) << said;
+    if (expected == kErrPort) {
       EXPECT_EQ(ML_GetDevice_Ver(0, nullptr), kErrNotOpen) << "the old port is closed too";
     }
   }
