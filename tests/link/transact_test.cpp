@@ -25,6 +25,8 @@ Bytes reply(Bytes payload, Command command = Command::GetVersion) {
 }
 
 const Bytes kVersionOk = reply({0x00, 'K', 'C'});
+const Bytes kVersionHead(kVersionOk.begin(), kVersionOk.begin() + 3);
+const Bytes kVersionTail(kVersionOk.begin() + 3, kVersionOk.end());
 
 struct ExchangeCase {
   const char* name;
@@ -69,10 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, Transact,
     ::testing::Values(
         ExchangeCase{"Ok", {kVersionOk}, 0},
-        ExchangeCase{"OkInTwoPieces",
-                     {{kVersionOk.begin(), kVersionOk.begin() + 3},
-                      {kVersionOk.begin() + 3, kVersionOk.end()}},
-                     0},
+        ExchangeCase{"OkInTwoPieces", {kVersionHead, kVersionTail}, 0},
         ExchangeCase{"StaleReplyIsNotTheAnswer", {kVersionOk}, 0, reply({0x00, 'O', 'L', 'D'})},
         ExchangeCase{"AnswersAnotherCommand", {reply({0x00}, Command::Beep)}, kErrFrame},
         ExchangeCase{"NoStatus", {reply({})}, kErrFrame},
