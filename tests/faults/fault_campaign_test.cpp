@@ -20,13 +20,6 @@
 namespace keycard::testing {
 namespace {
 
-// Type 7, hotel 12AB9F, room 201: the card lying on the reader before the click.
-constexpr char kOldRecord[] = "0712AB9F030CC90401250131083025020111000600221502";
-const QStringList kOldRecordShown = {
-    "7",     "12AB9F", "3", "12", "201", "4", "25-01-31 08:30", "25-02-01 11:00",
-    "06:00", "22:15",  "2"};
-// What the window's start texts write.
-constexpr char kNewRecord[] = "013330330101010100060718120006071912000000235900";
 // The data block the start text of the card serial number field ("01") writes.
 constexpr char kNewDataBlock[] = "0A001100";
 
@@ -68,7 +61,7 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
   // Once torn away, the emulator keeps the card under another name.
   const auto torn = [&] { return !std::filesystem::exists(card); };
   const auto cardNow = [&] { return torn() ? card.string() + ".torn" : card.string(); };
-  newCard(reader.cardType, card, kOldRecord);
+  newCard(reader.cardType, card, kPreparedRecord);  // on the reader before the click
   const std::string oldDataBlock = cardBlock(card, 2);
   const EmulatorProcess emulator({.kind = reader.kind,
                                   .card = card,
@@ -97,7 +90,8 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
     }
     return (held == before ? "old " : held == after ? "new " : "partly new ") + what;
   };
-  std::string cardAfter = cardRecord(cardNow()) == kOldRecord ? "old record" : "changed record";
+  std::string cardAfter =
+      cardRecord(cardNow()) == kPreparedRecord ? "old record" : "changed record";
   switch (operation) {
     case Open:
       // Only a tear leaves the open's replies alone.
@@ -115,12 +109,12 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
                 ")";
       break;
     case WriteKeyCard:
-      cardAfter = checkWrite(cardRecord(cardNow()), kOldRecord, kNewRecord, "record");
+      cardAfter = checkWrite(cardRecord(cardNow()), kPreparedRecord, kStartTextsRecord, "record");
       break;
     case ReadKeyCard:
       EXPECT_EQ(cardAfter, "old record");
       EXPECT_TRUE(caption == "RD 4469 OK" || caption.starts_with(reader.readError)) << caption;
-      EXPECT_EQ(fieldTexts(), caption == "RD 4469 OK" ? kOldRecordShown : fieldsBefore);
+      EXPECT_EQ(fieldTexts(), caption == "RD 4469 OK" ? kPreparedShown : fieldsBefore);
       break;
     case WriteDataCard:
       cardAfter = checkWrite(cardBlock(cardNow(), 2), oldDataBlock, kNewDataBlock, "block 2");

@@ -11,18 +11,23 @@
 
 namespace keycard::testing {
 
+// Type 7, hotel 12AB9F, area 3, floor 12, room 201, serial 4, flag 1, 25-01-31 08:30 to
+// 25-02-01 11:00, daily 06:00 to 22:15, 2 further floors.
+inline constexpr char kPreparedRecord[] = "0712AB9F030CC90401250131083025020111000600221502";
+inline const QStringList kPreparedShown = {
+    "7",     "12AB9F", "3", "12", "201", "4", "25-01-31 08:30", "25-02-01 11:00",
+    "06:00", "22:15",  "2"};
+// What the window's start texts write.
+inline constexpr char kStartTextsRecord[] = "013330330101010100060718120006071912000000235900";
+
 class EmulatedReaderTest : public WindowTest {
  protected:
   // `kind` is "proximity" or "mifare"; `fault` one of the emulator's faults, or empty.
   std::unique_ptr<EmulatorProcess> startReader(const std::string& kind,
                                                const std::filesystem::path& card,
                                                const std::string& fault = {}) const {
-    EmulatorOptions options;
-    options.kind = kind;
-    options.card = card;
-    options.portDir = dir.path();
-    options.fault = fault;
-    return std::make_unique<EmulatorProcess>(options);
+    return std::make_unique<EmulatorProcess>(
+        EmulatorOptions{.kind = kind, .card = card, .portDir = dir.path(), .fault = fault});
   }
 
   // Opens COM1 as the given card kind (0 proximity, 1 Mifare).
