@@ -29,7 +29,9 @@ class ReaderTest : public ::testing::Test {
   Bytes ask(Command command, Bytes payload = {}) {
     return reader_->answer({static_cast<std::uint8_t>(command), std::move(payload)}).payload;
   }
-  Status status(Command command, Bytes payload = {}) { return Status{ask(command, payload).at(0)}; }
+  Status status(Command command, Bytes payload = {}) {
+    return Status{ask(command, std::move(payload)).at(0)};
+  }
   Status authenticate(std::uint8_t block, std::uint8_t keyByte = 0xFF) {
     return status(Command::Authenticate,
                   {block, link::kMifareKeyA, keyByte, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
