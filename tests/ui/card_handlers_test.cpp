@@ -3,6 +3,7 @@
 // the captions and where the beep falls, what a read shows, and refused fields.
 #include <QCheckBox>
 #include <QTest>
+#include <utility>
 #include <vector>
 
 #include "Recorder.h"
@@ -51,6 +52,7 @@ TEST_F(CardHandlerTest, RefusedFieldsAreNamedInOrderAndTheStartTextsWriteTheWork
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   CardData::CardInfo.Room = 42;
   CardData::CardBuf[6] = 43;
+  const auto before = std::pair(CardData::toImage(CardData::CardInfo), CardData::CardBuf);
   auto* status = control<QLabel>("lstSta");
   // With every field refused, each click names the first one still refused.
   for (const char* field : kFieldNames) control<QLineEdit>(field)->setText("256");
@@ -75,10 +77,7 @@ TEST_F(CardHandlerTest, RefusedFieldsAreNamedInOrderAndTheStartTextsWriteTheWork
             QStringList({"Card type", "Hotel code", "Area", "Floor", "Room", "Card serial number",
                          "Valid from", "Valid until", "Daily start time", "Daily end time",
                          "Further floors or sub-room"}));
-  CardData::CardRecord untouched{};
-  untouched.Room = 42;
-  EXPECT_EQ(CardData::toImage(CardData::CardInfo), CardData::toImage(untouched));
-  EXPECT_EQ(CardData::CardBuf[6], 43);
+  EXPECT_EQ(std::pair(CardData::toImage(CardData::CardInfo), CardData::CardBuf), before);
 
   control<QCheckBox>("chkDis")->setCheckState(Qt::Checked);  // only shows a card's flag
   click("butWr");
