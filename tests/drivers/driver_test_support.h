@@ -22,26 +22,21 @@ inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x
                                           0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
 
 // One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
-class Bench {
- public:
+struct Bench {
   Bench(const std::string& kind, const std::string& cardType, const std::string& fault = "",
-        bool wireDelay = false)
-      : card_(folder_ / "card.txt") {
-    if (!cardType.empty()) keycard::testing::newCard(cardType, card_);
-    emulator_.emplace(keycard::testing::EmulatorOptions{.kind = kind,
-                                                        .card = card_,
-                                                        .portDir = folder_.path(),
-                                                        .wireDelay = wireDelay,
-                                                        .fault = fault});
+        bool wireDelay = false) {
+    if (!cardType.empty()) keycard::testing::newCard(cardType, card);
+    emulator.emplace(keycard::testing::EmulatorOptions{.kind = kind,
+                                                       .card = card,
+                                                       .portDir = folder.path(),
+                                                       .wireDelay = wireDelay,
+                                                       .fault = fault});
   }
 
-  const std::filesystem::path& card() const { return card_; }
-
- private:
-  keycard::testing::TempDir folder_;
-  keycard::testing::ScopedEnv portDir_{"KEYCARD_PORT_DIR", folder_.path().string()};
-  std::filesystem::path card_;
-  std::optional<keycard::testing::EmulatorProcess> emulator_;
+  keycard::testing::TempDir folder;
+  keycard::testing::ScopedEnv portDir{"KEYCARD_PORT_DIR", folder.path().string()};
+  const std::filesystem::path card = folder / "card.txt";
+  std::optional<keycard::testing::EmulatorProcess> emulator;
 };
 
 // A reader's driver as the window uses it for key cards: open COM1, read, write, close.

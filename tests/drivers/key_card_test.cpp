@@ -45,11 +45,11 @@ TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   const bool otherKey = std::string(row.fault) == "otherkey";
   const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay);
   if (otherKey) {
-    emu::Card card = *emu::loadCard(bench.card());
+    emu::Card card = *emu::loadCard(bench.card);
     std::fill_n(card.blocks.at(7).begin(), 6, 0xA5);  // key A of sector 1
-    emu::saveCard(bench.card(), card);
+    emu::saveCard(bench.card, card);
   }
-  const auto before = emu::loadCard(bench.card());
+  const auto before = emu::loadCard(bench.card);
   const std::int32_t handle = row.driver.open();
   ASSERT_GE(handle, 0);
 
@@ -62,9 +62,9 @@ TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   if (row.writeResult == 0) {
     emu::Card expected = *before;  // the record written, every other block as it was
     emu::setCardRecord(expected, kWorkedRecord);
-    EXPECT_EQ(emu::loadCard(bench.card()), expected);
-  } else if (before && std::filesystem::exists(bench.card())) {
-    EXPECT_EQ(emu::loadCard(bench.card()), before);
+    EXPECT_EQ(emu::loadCard(bench.card), expected);
+  } else if (before && std::filesystem::exists(bench.card)) {
+    EXPECT_EQ(emu::loadCard(bench.card), before);
   }
   row.driver.close(handle);
 }

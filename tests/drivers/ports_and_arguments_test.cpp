@@ -30,15 +30,15 @@ TEST(ProximityDriver, ControlsDataWordsAndArguments) {
 
   // Word 1 is the chip's UID: writing it is refused like words past the end.
   std::array<unsigned char, 4> word = {0x0A, 0x00, 0x11, 0x0D}, read = {};
-  const std::string uid = cardBlock(bench.card(), 1);
+  const std::string uid = cardBlock(bench.card, 1);
   for (int refused : {1, 16, -1})
     EXPECT_EQ(EM4150_WriteBlock(0, refused, word.data()), kErrArgument);
   EXPECT_EQ(EM4150_WriteBlock(0, 2, nullptr), kErrArgument);
-  EXPECT_EQ(cardBlock(bench.card(), 1), uid);
+  EXPECT_EQ(cardBlock(bench.card, 1), uid);
   EXPECT_EQ(EM4150_WriteBlock(0, 2, word.data()), 0);
   EXPECT_EQ(EM4150_ReadBlock(0, 2, read.data()), 0);
   EXPECT_EQ(read, word);
-  keycard::testing::newCard("t5557", bench.card());
+  keycard::testing::newCard("t5557", bench.card);
   EXPECT_EQ(EM4150_WriteBlock(0, 2, word.data()), kErrCardKind);
 
   EXPECT_EQ(MF_ExitComm(), 0);
@@ -67,7 +67,7 @@ TEST(MifareDriver, HandlesAndArguments) {
 
 TEST(ProximityDriver, RefusesPortsThatAreNotSerialLinesAndSaysWhy) {
   const Bench bench("proximity", "t5557");
-  const auto portDir = bench.card().parent_path();
+  const auto portDir = bench.card.parent_path();
   std::ofstream(portDir / "COM2") << "precious";
   std::filesystem::create_symlink("/dev/null", portDir / "COM3");
   // The port, the baud rate, the result and what stderr says.
