@@ -4,9 +4,9 @@
 #include <limits>
 #include <string>
 
-#include "TextChars.h"
 #include "DateTimeText.h"
 #include "NumberText.h"
+#include "TextChars.h"
 #include "TextRoutines.h"
 
 namespace keycard {
