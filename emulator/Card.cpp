@@ -11,14 +11,16 @@ struct RecordPlace {
   std::size_t blocks;  // the last one may be used only in part
 };
 
+// The same places the drivers read and write the record at.
 RecordPlace recordPlace(CardType type) {
   switch (type) {
     case CardType::T5557:
-      return {1, 6};
+      return {link::kT5557FirstRecordBlock, link::kRecordBlockCount};
     case CardType::EM4469:
-      return {5, 6};
+      return {link::kEm4469FirstRecordWord, link::kRecordBlockCount};
     case CardType::Mifare1K:
-      return {4, 2};
+      return {link::kMifareRecordBlock,
+              link::kMifareRecordTailBlock - link::kMifareRecordBlock + 1u};
   }
   return {0, 0};
 }
@@ -58,9 +60,9 @@ std::optional<CardType> parseCardType(std::string_view name) {
 std::size_t blockCount(CardType type) {
   switch (type) {
     case CardType::T5557:
-      return 8;
+      return link::kT5557BlockCount;
     case CardType::EM4469:
-      return 16;
+      return link::kEm4469WordCount;
     case CardType::Mifare1K:
       return 64;
   }
@@ -68,7 +70,7 @@ std::size_t blockCount(CardType type) {
 }
 
 std::size_t blockSize(CardType type) {
-  return type == CardType::Mifare1K ? 16 : 4;
+  return type == CardType::Mifare1K ? link::kMifareBlockSize : link::kProximityBlockSize;
 }
 
 std::size_t mifareSector(std::size_t block) {
@@ -84,7 +86,7 @@ bool isReadOnlyBlock(CardType type, std::size_t block) {
     case CardType::T5557:
       return block == 0;
     case CardType::EM4469:
-      return block == 1;
+      return block == link::kEm4469UidWord;
     case CardType::Mifare1K:
       return block == 0 || isMifareTrailer(block);
   }
@@ -100,7 +102,7 @@ Card blankCard(CardType type, std::uint32_t uidSeed) {
       std::ranges::copy(kT5557Configuration, card.blocks[0].begin());
       break;
     case CardType::EM4469:
-      std::ranges::copy(uid, card.blocks[1].begin());
+      std::ranges::copy(uid, card.blocks[link::kEm4469UidWord].begin());
       break;
     case CardType::Mifare1K: {
       auto& maker = card.blocks[0];
@@ -127,7 +129,7 @@ Uid cardUid(const Card& card) {
     case CardType::T5557:
       break;
     case CardType::EM4469:
-      std::copy_n(card.blocks.at(1).begin(), uid.size(), uid.begin());
+      std::copy_n(card.blocks.at(link::kEm4469UidWord).begin(), uid.size(), uid.begin());
       break;
     case CardType::Mifare1K:
       std::copy_n(card.blocks.at(0).begin(), uid.size(), uid.begin());

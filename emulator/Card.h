@@ -11,14 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "link/card_layout.h"
 #include "link/protocol.h"
 
 namespace keycard::emulator {
 
 using link::CardType;
 
-inline constexpr std::size_t kRecordSize = 24;
-using Record = std::array<std::uint8_t, kRecordSize>;
+inline constexpr std::size_t kRecordSize = link::kKeyCardSize;
+using Record = link::KeyCardImage;
 using Uid = std::array<std::uint8_t, 4>;
 
 struct Card {
