@@ -6,9 +6,11 @@
 namespace keycard::emulator {
 
 std::optional<Fault> parseFault(std::string_view name) {
-  static constexpr std::array<std::pair<std::string_view, Fault>, 8> kNames{{
+  static constexpr std::array<std::pair<std::string_view, Fault>, 10> kNames{{
       {"silent", Fault::Silent},
       {"late", Fault::Late},
+      {"slow", Fault::Slow},
+      {"stale", Fault::Stale},
       {"corrupt", Fault::Corrupt},
       {"truncate", Fault::Truncate},
       {"garbage", Fault::Garbage},
@@ -26,6 +28,7 @@ Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame) {
   Delivery delivery;
   switch (fault) {
     case Fault::None:
+    case Fault::Stale:
     case Fault::Tear:
       break;
     case Fault::Silent:
@@ -33,6 +36,9 @@ Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame) {
       break;
     case Fault::Late:
       delivery.delay = kLateDelay;
+      break;
+    case Fault::Slow:
+      delivery.delay = kSlowDelay;
       break;
     case Fault::Corrupt:
       frame.back() ^= 0xFF;  // the low CRC byte no longer matches
@@ -53,6 +59,14 @@ Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame) {
   }
   delivery.bytes = std::move(frame);
   return delivery;
+}
+
+std::vector<std::uint8_t> StaleReplies::swap(std::uint8_t command,
+                                             std::vector<std::uint8_t> frame) {
+  auto [latest, first] = latest_.try_emplace(command, frame);
+  if (first) return frame;
+  std::swap(latest->second, frame);
+  return frame;
 }
 
 }  // namespace keycard::emulator

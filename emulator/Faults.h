@@ -4,18 +4,37 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "link/protocol.h"
+
 namespace keycard::emulator {
 
-enum class Fault { None, Silent, Late, Corrupt, Truncate, Garbage, Oversize, Hangup, Tear };
+enum class Fault {
+  None,
+  Silent,
+  Late,
+  Slow,
+  Stale,
+  Corrupt,
+  Truncate,
+  Garbage,
+  Oversize,
+  Hangup,
+  Tear,
+};
 
 std::optional<Fault> parseFault(std::string_view name);
 
 // A late reply comes well after the drivers' 500 ms reply timeout.
 inline constexpr std::chrono::milliseconds kLateDelay{800};
+// A slow reply comes just inside that timeout, so every exchange succeeds at the slowest pace a
+// driver accepts.
+inline constexpr std::chrono::milliseconds kSlowDelay =
+    link::kReplyTimeout - std::chrono::milliseconds(50);
 // Tear: the card leaves the field right after this many successful block writes.
 inline constexpr int kWritesBeforeTear = 2;
 // Noise the garbage fault puts before a reply; no start byte among it.
@@ -28,7 +47,19 @@ struct Delivery {
   bool hangUpAfter = false;            // close the line once `bytes` are out
 };
 
-// `frame` is a whole, valid reply frame.
+// `frame` is a whole, valid reply frame. Stale replies are StaleReplies' work.
 Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame);
+
+// The stale fault: a reply that is well formed and answers the right command, but an earlier
+// request of that command, the way a reply meant for another request would look.
+class StaleReplies {
+ public:
+  // Remembers `frame` as the latest reply to `command` and returns the one before it, or `frame`
+  // itself when this is the command's first reply.
+  std::vector<std::uint8_t> swap(std::uint8_t command, std::vector<std::uint8_t> frame);
+
+ private:
+  std::map<std::uint8_t, std::vector<std::uint8_t>> latest_;
+};
 
 }  // namespace keycard::emulator

@@ -29,7 +29,7 @@ std::string_view usageText() {
          "       keycard-emulator card new --type t5557|em4469|mifare1k FILE [--record HEX48]\n"
          "       keycard-emulator card record FILE\n"
          "       keycard-emulator card block FILE N\n"
-         "faults: silent late corrupt truncate garbage oversize hangup tear\n"
+         "faults: silent late slow stale corrupt truncate garbage oversize hangup tear\n"
          "The port link goes into DIR, by default $KEYCARD_PORT_DIR.\n";
 }
 

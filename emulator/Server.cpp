@@ -170,7 +170,11 @@ class Session {
   // `requestBytes`: the request's length. A pseudo-terminal hands it over at once, while a reader
   // at 9600 baud would still be receiving it; --wire-delay charges both directions.
   std::optional<int> send(const link::Frame& reply, std::size_t requestBytes, Fault fault) {
-    const Delivery delivery = shapeReply(fault, link::encodeFrame(reply.command, reply.payload));
+    std::vector<std::uint8_t> frame = link::encodeFrame(reply.command, reply.payload);
+    // Every reply is remembered, those before --fault-from too, so a stale one may be sound.
+    std::vector<std::uint8_t> earlier = staleReplies_.swap(reply.command, frame);
+    if (fault == Fault::Stale) frame = std::move(earlier);
+    const Delivery delivery = shapeReply(fault, std::move(frame));
     std::chrono::microseconds delay = delivery.delay;
     if (options_.wireDelay) delay += link::kByteTime * (requestBytes + delivery.bytes.size());
     if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
@@ -225,6 +229,7 @@ class Session {
   TrafficLog& log_;
   const StopSignals& signals_;
   Reader reader_;
+  StaleReplies staleReplies_;
   int requests_ = 0;  // stops counting at --fault-from, so it never overflows
   int writes_ = 0;
   bool torn_ = false;
