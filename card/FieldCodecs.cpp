@@ -5,6 +5,7 @@
 #include <string>
 
 #include "DateTimeText.h"
+#include "FullWidthText.h"
 #include "NumberText.h"
 #include "TextChars.h"
 #include "TextRoutines.h"
@@ -53,12 +54,12 @@ char16_t toCapital(char16_t c) {
 }  // namespace
 
 Converted<1> numberTextToByte(std::u16string_view text) {
-  const auto number = readLeadingNumber(text);
+  const auto number = readLeadingNumber(withAsciiForms(text));
   return byteOrRefusal(number ? roundHalfToEven(*number) : 0);
 }
 
 Converted<1> strictNumberTextToByte(std::u16string_view text) {
-  const auto number = readWholeNumber(text);
+  const auto number = readWholeNumber(withAsciiForms(text));
   if (!number) return refuse<1>(kByteRefusal);
   return byteOrRefusal(roundHalfToEven(*number));
 }
@@ -66,7 +67,8 @@ Converted<1> strictNumberTextToByte(std::u16string_view text) {
 // MyStrToByte reads lowercase letters and other characters as 0, which would turn "1a2b3c" into
 // a code that opens no door of the hotel; so the six digits are checked and capitalised first.
 Converted<3> hotelCodeToBytes(std::u16string_view text) {
-  const std::u16string_view trimmed = trimBlanks(text);
+  const std::u16string ascii = withAsciiForms(text);
+  const std::u16string_view trimmed = trimBlanks(ascii);
   if (trimmed.size() < 6) return refuse<3>(kHotelCodeRefusal);
   std::u16string digits(trimmed.substr(0, 6));
   if (!std::all_of(digits.begin(), digits.end(), isHexDigit)) return refuse<3>(kHotelCodeRefusal);
@@ -75,7 +77,7 @@ Converted<3> hotelCodeToBytes(std::u16string_view text) {
 }
 
 Converted<5> dateTimeToBcd(std::u16string_view text) {
-  const auto dateTime = readDateTime(text);
+  const auto dateTime = readDateTime(withAsciiForms(text));
   if (!dateTime) return refuse<5>(kDateTimeRefusal);
   const std::u16string digits = twoDigits(dateTime->year % 100) + twoDigits(dateTime->month) +
                                 twoDigits(dateTime->day) + twoDigits(dateTime->time.hour) +
@@ -84,14 +86,14 @@ Converted<5> dateTimeToBcd(std::u16string_view text) {
 }
 
 Converted<2> timeToBcd(std::u16string_view text) {
-  const auto time = readTimeOfDay(text);
+  const auto time = readTimeOfDay(withAsciiForms(text));
   if (!time) return refuse<2>(kTimeRefusal);
   return Converted<2>{pairsToBytes<2>(twoDigits(time->hour) + twoDigits(time->minute)), {}};
 }
 
 // Card numbers 2 to 19 map to 13, 27, ... 251; 1 and below to 0; 20 would exceed a byte.
 Converted<1> dataCardSerialToByte(std::u16string_view text) {
-  const auto number = readWholeNumber(text);
+  const auto number = readWholeNumber(withAsciiForms(text));
   if (!number) return refuse<1>(kDataCardSerialRefusal);
   const std::int64_t n = roundDown(*number);
   if (n < std::numeric_limits<std::int16_t>::min() || n >= 20)

@@ -22,7 +22,8 @@ struct Converted {
   bool ok() const { return bytes.has_value(); }
 };
 
-// Writing: text -> bytes.
+// Writing: text -> bytes. Full-width digits, hex letters, signs, period, colon and the ideographic
+// space, as an East Asian input method types them, count as their ASCII forms.
 // CardType, Area, Floor, Room, CardSno: the number the text begins with, rounded half to even;
 // "12abc" gives 12 and a text that begins with no number gives 0.
 Converted<1> numberTextToByte(std::u16string_view text);
