@@ -1,4 +1,4 @@
-#include "BenchTable.h"
+#include "bench/BenchTable.h"
 
 #include <algorithm>
 #include <cmath>

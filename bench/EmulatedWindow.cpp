@@ -1,4 +1,4 @@
-#include "EmulatedWindow.h"
+#include "bench/EmulatedWindow.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -7,8 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "Form1.h"
-#include "WindowTestSupport.h"
+#include "tests/ui/WindowTestSupport.h"
+#include "ui/Form1.h"
 
 namespace keycard::bench {
 

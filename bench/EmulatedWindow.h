@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "EmulatorProcess.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard {
 class Form1;

@@ -1,9 +1,9 @@
-#include "CardData.h"
+#include "card/CardData.h"
 
 #include <bit>
 #include <type_traits>
 
-namespace CardData {
+namespace keycard::CardData {
 
 // The drivers and the card take the record byte for byte, so its layout is fixed.
 static_assert(std::is_standard_layout_v<CardRecord> && std::is_trivially_copyable_v<CardRecord>);
@@ -37,4 +37,4 @@ void UnpackCard() {
   CardInfo = fromImage(CardBuf);
 }
 
-}  // namespace CardData
+}  // namespace keycard::CardData

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace CardData {
+namespace keycard::CardData {
 
 inline constexpr std::size_t kCardImageSize = 24;
 
@@ -43,4 +43,4 @@ void UnpackCard();
 CardImage toImage(const CardRecord& record);
 CardRecord fromImage(const CardImage& image);
 
-}  // namespace CardData
+}  // namespace keycard::CardData

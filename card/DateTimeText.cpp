@@ -1,8 +1,8 @@
-#include "DateTimeText.h"
+#include "card/DateTimeText.h"
 
 #include <cstddef>
 
-#include "TextChars.h"
+#include "card/TextChars.h"
 
 namespace keycard {
 namespace {

@@ -1,14 +1,14 @@
-#include "FieldCodecs.h"
+#include "card/FieldCodecs.h"
 
 #include <algorithm>
 #include <limits>
 #include <string>
 
-#include "DateTimeText.h"
-#include "FullWidthText.h"
-#include "NumberText.h"
-#include "TextChars.h"
-#include "TextRoutines.h"
+#include "card/DateTimeText.h"
+#include "card/FullWidthText.h"
+#include "card/NumberText.h"
+#include "card/TextChars.h"
+#include "card/TextRoutines.h"
 
 namespace keycard {
 namespace {

@@ -1,9 +1,9 @@
-#include "NumberText.h"
+#include "card/NumberText.h"
 
 #include <algorithm>
 #include <cstddef>
 
-#include "TextChars.h"
+#include "card/TextChars.h"
 
 namespace keycard {
 namespace {

@@ -1,4 +1,4 @@
-#include "TextRoutines.h"
+#include "card/TextRoutines.h"
 
 #include <algorithm>
 #include <cstddef>

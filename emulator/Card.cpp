@@ -1,4 +1,4 @@
-#include "Card.h"
+#include "emulator/Card.h"
 
 #include <algorithm>
 

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "link/card_layout.h"
-#include "link/protocol.h"
+#include "card/ChipLayout.h"
+#include "link/Protocol.h"
 
 namespace keycard::emulator {
 

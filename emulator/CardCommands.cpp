@@ -1,9 +1,9 @@
-#include "CardCommands.h"
+#include "emulator/CardCommands.h"
 
 #include <ostream>
 
-#include "CardFile.h"
-#include "Options.h"
+#include "emulator/CardFile.h"
+#include "emulator/Options.h"
 
 namespace keycard::emulator {
 

@@ -1,4 +1,4 @@
-#include "CardFile.h"
+#include "emulator/CardFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "Card.h"
+#include "emulator/Card.h"
 
 namespace keycard::emulator {
 

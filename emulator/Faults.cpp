@@ -1,4 +1,4 @@
-#include "Faults.h"
+#include "emulator/Faults.h"
 
 #include <array>
 #include <utility>

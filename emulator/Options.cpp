@@ -1,9 +1,9 @@
-#include "Options.h"
+#include "emulator/Options.h"
 
 #include <charconv>
 #include <limits>
 
-#include "PseudoTerminal.h"
+#include "emulator/PseudoTerminal.h"
 
 namespace keycard::emulator {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "Faults.h"
-#include "Reader.h"
+#include "emulator/Faults.h"
+#include "emulator/Reader.h"
 
 namespace keycard::emulator {
 

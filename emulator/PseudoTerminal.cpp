@@ -1,4 +1,4 @@
-#include "PseudoTerminal.h"
+#include "emulator/PseudoTerminal.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>

@@ -1,9 +1,9 @@
-#include "Reader.h"
+#include "emulator/Reader.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "CardFile.h"
+#include "emulator/CardFile.h"
 
 namespace keycard::emulator {
 

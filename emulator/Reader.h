@@ -8,8 +8,8 @@
 #include <optional>
 #include <string_view>
 
-#include "Card.h"
-#include "link/frame.h"
+#include "emulator/Card.h"
+#include "link/Frame.h"
 
 namespace keycard::emulator {
 

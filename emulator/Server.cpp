@@ -1,4 +1,4 @@
-#include "Server.h"
+#include "emulator/Server.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -10,9 +10,9 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "PseudoTerminal.h"
-#include "TrafficLog.h"
-#include "link/frame.h"
+#include "emulator/PseudoTerminal.h"
+#include "emulator/TrafficLog.h"
+#include "link/Frame.h"
 
 namespace keycard::emulator {
 

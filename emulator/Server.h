@@ -1,7 +1,7 @@
 // Runs an emulated reader on a pseudo-terminal until SIGINT or SIGTERM.
 #pragma once
 
-#include "Options.h"
+#include "emulator/Options.h"
 
 namespace keycard::emulator {
 

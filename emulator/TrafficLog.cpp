@@ -1,11 +1,11 @@
-#include "TrafficLog.h"
+#include "emulator/TrafficLog.h"
 
 #include <chrono>
 #include <ctime>
 #include <iomanip>
 #include <stdexcept>
 
-#include "Card.h"
+#include "emulator/Card.h"
 
 namespace keycard::emulator {
 

@@ -1,10 +1,10 @@
-#include "LazyLibrary.h"
+#include "reader/LazyLibrary.h"
 
 #include <dlfcn.h>
 
 #include <cstdio>
 
-namespace reader {
+namespace keycard::reader {
 
 void* LazyLibrary::handle() {
   std::call_once(opened_, [this] {
@@ -33,4 +33,4 @@ void* LazyLibrary::resolve(const char* symbol) {
   return address;
 }
 
-}  // namespace reader
+}  // namespace keycard::reader

@@ -6,13 +6,9 @@
 #include <mutex>
 #include <string>
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define KEYCARD_CALL __stdcall
-#else
-#define KEYCARD_CALL
-#endif
+#include "drivers/DriverApi.h"  // KEYCARD_CALL, the drivers' calling convention
 
-namespace reader {
+namespace keycard::reader {
 
 // What every operation returns when its library or the operation itself cannot be found.
 inline constexpr std::int32_t kMissingDriver = -20;
@@ -48,4 +44,4 @@ std::int32_t callBound(Fn* bound, Args... args) {
   return bound != nullptr ? bound(args...) : kMissingDriver;
 }
 
-}  // namespace reader
+}  // namespace keycard::reader

@@ -1,8 +1,8 @@
-#include "MF_API.h"
+#include "reader/MF_API.h"
 
-#include "LazyLibrary.h"
+#include "reader/LazyLibrary.h"
 
-namespace MF_API {
+namespace keycard::MF_API {
 namespace {
 
 reader::LazyLibrary& library() {
@@ -66,4 +66,4 @@ std::int32_t EM4150_ReadBlock(std::int32_t device, std::int32_t block, unsigned 
   return reader::callBound(bound, device, block, data);
 }
 
-}  // namespace MF_API
+}  // namespace keycard::MF_API

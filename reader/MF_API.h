@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace MF_API {
+namespace keycard::MF_API {
 
 std::int32_t MF_InitComm(const char* port, std::int32_t baud);
 std::int32_t MF_ExitComm();
@@ -16,4 +16,4 @@ std::int32_t T5557_WriteCard(std::int32_t device, unsigned char* buffer);
 std::int32_t EM4150_WriteBlock(std::int32_t device, std::int32_t block, unsigned char* data);
 std::int32_t EM4150_ReadBlock(std::int32_t device, std::int32_t block, unsigned char* data);
 
-}  // namespace MF_API
+}  // namespace keycard::MF_API

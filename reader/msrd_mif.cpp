@@ -1,8 +1,8 @@
-#include "msrd_mif.h"
+#include "reader/msrd_mif.h"
 
-#include "LazyLibrary.h"
+#include "reader/LazyLibrary.h"
 
-namespace msrd_mif {
+namespace keycard::msrd_mif {
 namespace {
 
 reader::LazyLibrary& library() {
@@ -42,4 +42,4 @@ std::int32_t rdkey_mif1(std::int32_t handle, std::intptr_t* bufferCell) {
   return reader::callBound(bound, handle, bufferCell);
 }
 
-}  // namespace msrd_mif
+}  // namespace keycard::msrd_mif

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace msrd_mif {
+namespace keycard::msrd_mif {
 
 std::int32_t auto_open(std::int32_t* portIndex);
 std::int32_t closecomm(std::int32_t handle);
@@ -13,4 +13,4 @@ std::int32_t dv_beep(std::int32_t handle, std::int32_t value);
 std::int32_t wrkey_mif1(std::int32_t handle, std::intptr_t* bufferCell);
 std::int32_t rdkey_mif1(std::int32_t handle, std::intptr_t* bufferCell);
 
-}  // namespace msrd_mif
+}  // namespace keycard::msrd_mif

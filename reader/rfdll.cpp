@@ -1,8 +1,8 @@
-#include "rfdll.h"
+#include "reader/rfdll.h"
 
-#include "LazyLibrary.h"
+#include "reader/LazyLibrary.h"
 
-namespace rfdll {
+namespace keycard::rfdll {
 namespace {
 
 reader::LazyLibrary& library() {
@@ -27,4 +27,4 @@ bool available() {
   return bound() != nullptr;
 }
 
-}  // namespace rfdll
+}  // namespace keycard::rfdll

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace rfdll {
+namespace keycard::rfdll {
 
 // Writes two hex digits per byte of the first `count` bytes of `source` into `text`.
 // Returns kMissingDriver when the library or the operation is missing.
@@ -11,4 +11,4 @@ std::int32_t hextostr(const unsigned char* source, char* text, std::int32_t coun
 // Whether hextostr can be called (binds the library on the first call).
 bool available();
 
-}  // namespace rfdll
+}  // namespace keycard::rfdll

@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "CardData.h"
-#include "FieldCodecs.h"
-#include "Form1.h"
-#include "MF_API.h"
-#include "TextRoutines.h"
-#include "WindowConstants.h"
-#include "msrd_mif.h"
-#include "rfdll.h"
+#include "card/CardData.h"
+#include "card/FieldCodecs.h"
+#include "card/TextRoutines.h"
+#include "reader/MF_API.h"
+#include "reader/msrd_mif.h"
+#include "reader/rfdll.h"
+#include "ui/Form1.h"
+#include "ui/WindowConstants.h"
 #include "ui_Form1.h"
 
 namespace keycard {

@@ -1,12 +1,12 @@
-#include "Form1.h"
+#include "ui/Form1.h"
 
 #include <QCloseEvent>
 #include <QFont>
 
-#include "CardData.h"
-#include "MF_API.h"
-#include "WindowConstants.h"
-#include "msrd_mif.h"
+#include "card/CardData.h"
+#include "reader/MF_API.h"
+#include "reader/msrd_mif.h"
+#include "ui/WindowConstants.h"
 #include "ui_Form1.h"
 
 namespace keycard {

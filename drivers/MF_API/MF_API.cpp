@@ -1,5 +1,5 @@
 // The proximity reader's exported operations. The library holds at most one open port.
-#include "MF_API.h"
+#include "drivers/MF_API/MF_API.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "errors.h"
-#include "no_throw.h"
-#include "port_name.h"
-#include "protocol.h"
-#include "proximity_card.h"
-#include "reader_commands.h"
-#include "serial_line.h"
+#include "drivers/MF_API/ProximityCard.h"
+#include "link/Errors.h"
+#include "link/NoThrow.h"
+#include "link/PortName.h"
+#include "link/Protocol.h"
+#include "link/ReaderCommands.h"
+#include "link/SerialLine.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The Mifare reader's exported operations. Each open port has a handle above 0; handles are not
 // reused, so a stale handle never reaches another port.
-#include "MSRD_MIF.h"
+#include "drivers/MSRD_MIF/MSRD_MIF.h"
 
 #include <array>
 #include <cstring>
@@ -9,12 +9,12 @@
 #include <optional>
 #include <string>
 
-#include "errors.h"
-#include "mifare_card.h"
-#include "no_throw.h"
-#include "port_name.h"
-#include "reader_commands.h"
-#include "serial_line.h"
+#include "drivers/MSRD_MIF/MifareCard.h"
+#include "link/Errors.h"
+#include "link/NoThrow.h"
+#include "link/PortName.h"
+#include "link/ReaderCommands.h"
+#include "link/SerialLine.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "rfdll.h"
+#include "drivers/rfdll/rfdll.h"
 
 #include <cstddef>
 
-#include "errors.h"
+#include "link/Errors.h"
 
 int32_t KEYCARD_CALL hextostr(const unsigned char* source, char* text, int32_t count) {
   if (source == nullptr || text == nullptr || count <= 0) return keycard::link::kErrArgument;

@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "driver_api.h"
+#include "drivers/DriverApi.h"
 
 #ifdef __cplusplus
 extern "C" {

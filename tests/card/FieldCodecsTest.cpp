@@ -1,4 +1,4 @@
-#include "FieldCodecs.h"
+#include "card/FieldCodecs.h"
 
 #include <gtest/gtest.h>
 

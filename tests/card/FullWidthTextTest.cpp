@@ -1,4 +1,4 @@
-#include "FullWidthText.h"
+#include "card/FullWidthText.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "CardData.h"
-#include "FieldCodecs.h"
+#include "card/CardData.h"
+#include "card/FieldCodecs.h"
 
 namespace keycard {
 namespace {

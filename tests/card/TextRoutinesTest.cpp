@@ -1,4 +1,4 @@
-#include "TextRoutines.h"
+#include "card/TextRoutines.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "EmulatorProcess.h"
 #include "emulator/CardCommands.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {

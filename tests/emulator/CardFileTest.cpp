@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "EmulatorProcess.h"
 #include "emulator/CardFile.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {

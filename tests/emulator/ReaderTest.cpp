@@ -5,9 +5,9 @@
 #include <sstream>
 #include <tuple>
 
-#include "EmulatorProcess.h"
 #include "emulator/CardFile.h"
 #include "emulator/Reader.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {

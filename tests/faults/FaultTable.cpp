@@ -1,4 +1,4 @@
-#include "FaultTable.h"
+#include "tests/faults/FaultTable.h"
 
 #include <unistd.h>
 

@@ -2,8 +2,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "EmulatorProcess.h"
 #include "emulator/CardCommands.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::testing {
 

@@ -1,4 +1,4 @@
-#include "EmulatorProcess.h"
+#include "tests/support/EmulatorProcess.h"
 
 #include <fcntl.h>
 #include <poll.h>

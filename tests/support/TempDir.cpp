@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "EmulatorProcess.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::testing {
 

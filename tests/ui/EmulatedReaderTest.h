@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "EmulatorProcess.h"
-#include "WindowTestSupport.h"
+#include "tests/support/EmulatorProcess.h"
+#include "tests/ui/WindowTestSupport.h"
 
 namespace keycard::testing {
 

@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <memory>
 
-#include "CardData.h"
-#include "Form1.h"
+#include "card/CardData.h"
+#include "ui/Form1.h"
 
 namespace keycard::testing {
 

@@ -1,6 +1,6 @@
-#include "Recorder.h"
+#include "tests/ui/standins/Recorder.h"
 
-namespace standin {
+namespace keycard::standin {
 
 Recorder& recorder() {
   static Recorder instance;
@@ -18,4 +18,4 @@ std::string hex(const unsigned char* bytes, std::size_t count) {
   return text;
 }
 
-}  // namespace standin
+}  // namespace keycard::standin

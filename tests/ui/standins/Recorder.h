@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace standin {
+namespace keycard::standin {
 
 using Image = std::array<std::uint8_t, 24>;
 
@@ -47,4 +47,4 @@ Recorder& recorder();
 // Two capital hex digits a byte, separated by blanks: "01 33 30".
 std::string hex(const unsigned char* bytes, std::size_t count);
 
-}  // namespace standin
+}  // namespace keycard::standin

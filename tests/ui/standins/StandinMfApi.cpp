@@ -1,8 +1,8 @@
 // Stand-in for libMF_API.so: logs every call and returns the scripted result.
-#include "Recorder.h"
+#include "tests/ui/standins/Recorder.h"
 
-using standin::hex;
-using standin::recorder;
+using keycard::standin::hex;
+using keycard::standin::recorder;
 
 extern "C" {
 

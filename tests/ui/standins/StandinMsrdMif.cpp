@@ -1,8 +1,8 @@
 // Stand-in for libMSRD_MIF.so: logs every call and returns the scripted result.
-#include "Recorder.h"
+#include "tests/ui/standins/Recorder.h"
 
-using standin::hex;
-using standin::recorder;
+using keycard::standin::hex;
+using keycard::standin::recorder;
 
 namespace {
 // The card operations take the buffer through a cell that holds its address.

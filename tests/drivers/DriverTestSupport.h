@@ -1,0 +1,72 @@
+// What the driver tests share: the worked key card record, a reader emulator running in a
+// throw-away port folder that the drivers find through KEYCARD_PORT_DIR, and both drivers' key
+// card operations behind one face.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "drivers/MF_API/MF_API.h"
+#include "drivers/MSRD_MIF/MSRD_MIF.h"
+#include "tests/support/EmulatorProcess.h"
+
+namespace keycard::drivers::testing {
+
+using KeyCard = std::array<unsigned char, 24>;
+
+inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01,
+                                          0x00, 0x06, 0x07, 0x18, 0x12, 0x00, 0x06, 0x07,
+                                          0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
+
+// One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
+struct Bench {
+  Bench(const std::string& kind, const std::string& cardType, const std::string& fault = "",
+        bool wireDelay = false) {
+    if (!cardType.empty()) keycard::testing::newCard(cardType, card);
+    emulator.emplace(keycard::testing::EmulatorOptions{.kind = kind,
+                                                       .card = card,
+                                                       .portDir = folder.path(),
+                                                       .wireDelay = wireDelay,
+                                                       .fault = fault});
+  }
+
+  keycard::testing::TempDir folder;
+  keycard::testing::ScopedEnv portDir{"KEYCARD_PORT_DIR", folder.path().string()};
+  const std::filesystem::path card = folder / "card.txt";
+  std::optional<keycard::testing::EmulatorProcess> emulator;
+};
+
+// A reader's driver as the window uses it for key cards: open COM1, read, write, close.
+struct Driver {
+  const char* kind;        // the emulator's --kind
+  std::int32_t (*open)();  // a handle (0 for the proximity reader's one port) or an error code
+  std::int32_t (*read)(std::int32_t handle, KeyCard& card);
+  std::int32_t (*write)(std::int32_t handle, KeyCard& card);
+  std::int32_t (*close)(std::int32_t handle);
+};
+
+inline const Driver kProximity{
+    "proximity", [] { return MF_InitComm("COM1", 9600); },
+    [](std::int32_t, KeyCard& card) { return T5557_ReadCard(0, card.data()); },
+    [](std::int32_t, KeyCard& card) { return T5557_WriteCard(0, card.data()); },
+    [](std::int32_t) { return MF_ExitComm(); }};
+
+// The Mifare driver takes the buffer's address in a cell.
+template <std::int32_t (*operation)(std::int32_t, intptr_t*)>
+std::int32_t throughCell(std::int32_t handle, KeyCard& card) {
+  intptr_t cell = reinterpret_cast<intptr_t>(card.data());
+  return operation(handle, &cell);
+}
+
+inline std::int32_t openMifareCom1() {
+  std::int32_t index = 0;
+  return auto_open(&index);
+}
+
+inline const Driver kMifare{"mifare", openMifareCom1, throughCell<rdkey_mif1>,
+                            throughCell<wrkey_mif1>, closecomm};
+
+}  // namespace keycard::drivers::testing

@@ -1,0 +1,95 @@
+// Key cards through both drivers against the reader emulator: a blank card read and the worked
+// record written, or the read and the write failing (no card, the wrong kind, another key,
+// a reader that misbehaves) with their own codes within about a second, the caller's buffer and
+// the card left as they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <ostream>
+#include <string>
+
+#include "emulator/CardFile.h"
+#include "link/Errors.h"
+#include "tests/drivers/DriverTestSupport.h"
+
+namespace keycard::drivers::testing {
+namespace {
+
+using namespace keycard::link;
+namespace emu = keycard::emulator;
+
+struct KeyCardCase {
+  const char* name;
+  const Driver& driver;
+  const char* cardType;  // "" for none
+  const char* fault;     // "" for none; "otherkey": sector 1 has a key other than the factory's
+  std::int32_t readResult;
+  std::int32_t writeResult;
+  bool wireDelay = false;
+  friend void PrintTo(const KeyCardCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class KeyCardTest : public ::testing::TestWithParam<KeyCardCase> {};
+
+template <typename Operation>
+std::int32_t promptly(Operation operation) {
+  const auto start = std::chrono::steady_clock::now();
+  const std::int32_t result = operation();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1200));
+  return result;
+}
+
+TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
+  const KeyCardCase& row = GetParam();
+  const bool otherKey = std::string(row.fault) == "otherkey";
+  const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay);
+  if (otherKey) {
+    emu::Card card = *emu::loadCard(bench.card);
+    std::fill_n(card.blocks.at(7).begin(), 6, 0xA5);  // key A of sector 1
+    emu::saveCard(bench.card, card);
+  }
+  const auto before = emu::loadCard(bench.card);
+  const std::int32_t handle = row.driver.open();
+  ASSERT_GE(handle, 0);
+
+  KeyCard buffer = kWorkedRecord;
+  EXPECT_EQ(promptly([&] { return row.driver.read(handle, buffer); }), row.readResult);
+  EXPECT_EQ(buffer, row.readResult == 0 ? KeyCard{} : kWorkedRecord);  // a blank card, or untouched
+  buffer = kWorkedRecord;
+  EXPECT_EQ(promptly([&] { return row.driver.write(handle, buffer); }), row.writeResult);
+  EXPECT_EQ(buffer, kWorkedRecord);
+  if (row.writeResult == 0) {
+    emu::Card expected = *before;  // the record written, every other block as it was
+    emu::setCardRecord(expected, kWorkedRecord);
+    EXPECT_EQ(emu::loadCard(bench.card), expected);
+  } else if (before && std::filesystem::exists(bench.card)) {
+    EXPECT_EQ(emu::loadCard(bench.card), before);
+  }
+  row.driver.close(handle);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KeyCardTest,
+    ::testing::Values(
+        KeyCardCase{"T5557", kProximity, "t5557", "", 0, 0},
+        KeyCardCase{"EM4469", kProximity, "em4469", "", 0, 0},
+        KeyCardCase{"Mifare1K", kMifare, "mifare1k", "", 0, 0},
+        KeyCardCase{"T5557AtWireSpeed", kProximity, "t5557", "", 0, 0, true},
+        KeyCardCase{"NoCard", kProximity, "", "", kErrNoCard, kErrNoCard},
+        KeyCardCase{"MifareCard", kProximity, "mifare1k", "", kErrCardKind, kErrCardKind},
+        KeyCardCase{"MifareNoCard", kMifare, "", "", kErrNoCard, kErrNoCard},
+        KeyCardCase{"MifareT5557Card", kMifare, "t5557", "", kErrCardKind, kErrCardKind},
+        KeyCardCase{"MifareOtherKey", kMifare, "mifare1k", "otherkey", kErrAuth, kErrAuth},
+        KeyCardCase{"Silent", kProximity, "t5557", "silent", kErrTimeout, kErrTimeout},
+        KeyCardCase{"Late", kProximity, "t5557", "late", kErrTimeout, kErrTimeout},
+        KeyCardCase{"Corrupt", kProximity, "t5557", "corrupt", kErrFrame, kErrFrame},
+        KeyCardCase{"Truncate", kProximity, "t5557", "truncate", kErrFrame, kErrFrame},
+        KeyCardCase{"Garbage", kProximity, "t5557", "garbage", kErrFrame, kErrFrame},
+        KeyCardCase{"Oversize", kProximity, "t5557", "oversize", kErrFrame, kErrFrame},
+        KeyCardCase{"HangUp", kProximity, "t5557", "hangup", kErrPort, kErrPort},
+        KeyCardCase{"TornWrite", kProximity, "t5557", "tear", 0, kErrNoCard}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace keycard::drivers::testing

@@ -1,0 +1,98 @@
+// What the drivers answer besides key cards: the reader controls, EM4469 data words, handles,
+// bad arguments, and the ports they refuse to open.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <string>
+#include <tuple>
+
+#include "link/Errors.h"
+#include "tests/drivers/DriverTestSupport.h"
+
+namespace keycard::drivers::testing {
+namespace {
+
+using keycard::testing::cardBlock;
+using namespace keycard::link;
+
+TEST(ProximityDriver, ControlsDataWordsAndArguments) {
+  const Bench bench("proximity", "em4469");
+  EXPECT_EQ(ML_GetDevice_Ver(0, nullptr), kErrNotOpen);
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);                    // closes the first one itself
+  char text[8] = {'\0', 'g', 'u', 'a', 'r', 'd', '!', '\0'};  // empty, and no room
+  EXPECT_EQ(ML_GetDevice_Ver(0, text), 0);
+  EXPECT_EQ(std::string(text, sizeof text), std::string("\0guard!\0", 8));
+  EXPECT_EQ(ML_ControlRF(0, 1), 0);
+  EXPECT_EQ(ML_ControlBeep(0, 2), 0);
+  EXPECT_EQ(ML_ControlBeep(0, 256), kErrArgument);
+
+  // Word 1 is the chip's UID: writing it is refused like words past the end.
+  std::array<unsigned char, 4> word = {0x0A, 0x00, 0x11, 0x0D}, read = {};
+  const std::string uid = cardBlock(bench.card, 1);
+  for (int refused : {1, 16, -1})
+    EXPECT_EQ(EM4150_WriteBlock(0, refused, word.data()), kErrArgument);
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, nullptr), kErrArgument);
+  EXPECT_EQ(cardBlock(bench.card, 1), uid);
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word.data()), 0);
+  EXPECT_EQ(EM4150_ReadBlock(0, 2, read.data()), 0);
+  EXPECT_EQ(read, word);
+  keycard::testing::newCard("t5557", bench.card);
+  EXPECT_EQ(EM4150_WriteBlock(0, 2, word.data()), kErrCardKind);
+
+  EXPECT_EQ(MF_ExitComm(), 0);
+  EXPECT_EQ(MF_ExitComm(), 0);
+  EXPECT_EQ(ML_ControlBeep(0, 1), kErrNotOpen);
+}
+
+TEST(MifareDriver, HandlesAndArguments) {
+  const Bench bench("mifare", "mifare1k");
+  std::int32_t index = 10;  // COM11
+  EXPECT_EQ(auto_open(&index), kErrArgument);
+  const std::int32_t first = kMifare.open();
+  ASSERT_GT(first, 0);
+  EXPECT_EQ(dv_beep(first, 1), 0);
+  intptr_t nullCell = 0;
+  EXPECT_EQ(wrkey_mif1(first, &nullCell), kErrArgument);
+
+  const std::int32_t second = kMifare.open();  // the same port again replaces the handle
+  ASSERT_GT(second, 0);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(dv_beep(first, 1), kErrNotOpen);
+  EXPECT_EQ(closecomm(second), 0);
+  EXPECT_EQ(dv_beep(second, 1), kErrNotOpen);
+  EXPECT_EQ(closecomm(0), kErrNotOpen);
+}
+
+TEST(ProximityDriver, RefusesPortsThatAreNotSerialLinesAndSaysWhy) {
+  const Bench bench("proximity", "t5557");
+  const auto portDir = bench.card.parent_path();
+  std::ofstream(portDir / "COM2") << "precious";
+  std::filesystem::create_symlink("/dev/null", portDir / "COM3");
+  // The port, the baud rate, the result and what stderr says.
+  const std::tuple<const char*, std::int32_t, std::int32_t, const char*> rows[] = {
+      {nullptr, 9600, kErrArgument, ""},
+      {"COM1", 19200, kErrArgument, ""},
+      {"COM2", 9600, kErrPort, "MF_InitComm: cannot open "},  // a regular file
+      {"COM3", 9600, kErrPort, "not a serial device"},
+      {"COM4", 9600, kErrPort, "No such file or directory"},
+  };
+  for (const auto& [port, baud, expected, message] : rows) {
+    SCOPED_TRACE(port != nullptr ? port : "no name");
+    ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(MF_InitComm(port, baud), expected);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(message), std::string::npos) << said;
+    if (expected == kErrPort) {
+      EXPECT_EQ(ML_GetDevice_Ver(0, nullptr), kErrNotOpen) << "the old port is closed too";
+    }
+  }
+  std::ifstream file(portDir / "COM2");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "precious");
+  MF_ExitComm();
+}
+
+}  // namespace
+}  // namespace keycard::drivers::testing

@@ -1,0 +1,154 @@
+// Every fault the reader emulator can make, against each thing the operator can do through the
+// window, on both readers: whatever the line does, the click comes back promptly, an OK caption is
+// shown only when the card really holds what was written, a failed read changes no field, and a
+// failed write leaves the old record or the new one on the card (a card torn away mid-write may
+// hold part of it, and then the caption must be an error).
+//
+// The reader answers the window's open soundly and goes bad from the operation's first request on
+// (--fault-from); the open itself meets the fault from its first request.
+#include <QLabel>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <tuple>
+
+#include "tests/faults/FaultTable.h"
+#include "tests/ui/EmulatedReaderTest.h"
+
+namespace keycard::testing {
+namespace {
+
+// The data block the start text of the card serial number field ("01") writes.
+constexpr char kNewDataBlock[] = "0A001100";
+
+struct Reader {
+  const char* kind;
+  const char* cardType;
+  int requestsToOpen;  // proximity: GetVersion, ControlRf, Beep; Mifare: GetVersion, Beep
+  const char* writeOk;
+  const char* writeError;
+  const char* readError;
+};
+
+// In the order of the window's list of card kinds.
+const Reader kReaders[] = {
+    {"proximity", "em4469", 3, "Wr 4469 OK ", "Wr 4469 Error ", "Rd 4469 Error "},
+    {"mifare", "mifare1k", 2, "Wr OK ", "Wr Error ", "Rd Error "}};
+
+const char* const kFaults[] = {"silent",  "late",     "corrupt", "truncate",
+                               "garbage", "oversize", "hangup",  "tear"};
+
+// Data cards are written through the proximity reader only, whatever the window shows, so the
+// Mifare cases stop short of the last.
+enum Operation { Open, WriteKeyCard, ReadKeyCard, WriteDataCard };
+const char* const kOperations[] = {"open", "write", "read", "data card"};
+const char* const kButtons[] = {"butOpen", "butWr", "butRd", "cmdWriteData"};
+
+using Case = std::tuple<int, int, int>;  // indices into kReaders, kFaults and kOperations
+
+class FaultThroughWindow : public EmulatedReaderTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  void TearDown() override { window->close(); }  // closes the reader the window shows
+};
+
+TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold) {
+  const auto [readerIndex, faultIndex, operation] = GetParam();
+  const Reader& reader = kReaders[readerIndex];
+  const std::string fault = kFaults[faultIndex];
+  const std::filesystem::path card = dir / "card";
+  // Once torn away, the emulator keeps the card under another name.
+  const auto torn = [&] { return !std::filesystem::exists(card); };
+  const auto cardNow = [&] { return torn() ? card.string() + ".torn" : card.string(); };
+  newCard(reader.cardType, card, kPreparedRecord);  // on the reader before the click
+  const std::string oldDataBlock = cardBlock(card, 2);
+  const EmulatorProcess emulator({.kind = reader.kind,
+                                  .card = card,
+                                  .portDir = dir.path(),
+                                  .fault = fault,
+                                  .faultFrom = operation == Open ? 1 : reader.requestsToOpen + 1});
+  ASSERT_NO_FATAL_FAILURE(operation == Open ? selectKind(readerIndex) : openReader(readerIndex));
+  const QStringList fieldsBefore = fieldTexts();
+  control<QLabel>("lstSta")->clear();  // so the caption is the one this click shows
+
+  const auto start = std::chrono::steady_clock::now();
+  click(kButtons[operation]);
+  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+
+  std::string caption = text("lstSta").toStdString();
+  EXPECT_LT(took.count(), 1500) << caption;
+  // "old", "new" or "partly new" `what`, as the card holds it; checked against the write's caption.
+  const auto checkWrite = [&](const std::string& held, const std::string& before,
+                              const std::string& after, const std::string& what) {
+    if (caption.starts_with(reader.writeOk)) {
+      EXPECT_EQ(held, after) << "reported written, but the card holds another " << what;
+      EXPECT_FALSE(torn()) << "reported written, but the card was taken away";
+    } else {
+      EXPECT_TRUE(caption.starts_with(reader.writeError)) << caption;
+      EXPECT_TRUE(torn() || held == before || held == after) << "a failed write left part of it";
+    }
+    return (held == before ? "old " : held == after ? "new " : "partly new ") + what;
+  };
+  std::string cardAfter =
+      cardRecord(cardNow()) == kPreparedRecord ? "old record" : "changed record";
+  switch (operation) {
+    case Open:
+      // Only a tear leaves the open's replies alone.
+      EXPECT_EQ(cardAfter, "old record");
+      if (readerIndex == 0) {
+        EXPECT_EQ(caption, fault == "tear" ? "Open CommPort OK" : "Open CommPort Error");
+        break;
+      }
+      // The Mifare open shows nothing either way; its handle tells. Handles count up through the
+      // run, so only their sign goes into the table.
+      EXPECT_EQ(caption, "");
+      EXPECT_EQ(CardData::CommHandle > 0, fault == "tear") << CardData::CommHandle;
+      caption = "(nothing shown; auto_open gave " +
+                (CardData::CommHandle > 0 ? "a handle" : std::to_string(CardData::CommHandle)) +
+                ")";
+      break;
+    case WriteKeyCard:
+      cardAfter = checkWrite(cardRecord(cardNow()), kPreparedRecord, kStartTextsRecord, "record");
+      break;
+    case ReadKeyCard:
+      EXPECT_EQ(cardAfter, "old record");
+      EXPECT_TRUE(caption == "RD 4469 OK" || caption.starts_with(reader.readError)) << caption;
+      EXPECT_EQ(fieldTexts(), caption == "RD 4469 OK" ? kPreparedShown : fieldsBefore);
+      break;
+    case WriteDataCard:
+      cardAfter = checkWrite(cardBlock(cardNow(), 2), oldDataBlock, kNewDataBlock, "block 2");
+      break;
+  }
+  if (torn()) cardAfter += ", card taken away";
+  // Every other fault spoils the first reply after the open, so the operation cannot succeed.
+  if (operation != Open && fault != "tear") {
+    EXPECT_NE(caption.find("Error"), std::string::npos) << "the fault never reached the reader";
+  }
+
+  char milliseconds[32];
+  std::snprintf(milliseconds, sizeof milliseconds, "%.2f", took.count());
+  recordFaultRow(KEYCARD_FAULT_TABLE, (readerIndex * 10 + faultIndex) * 10 + operation,
+                 {fault, std::string(reader.kind) + " " + kOperations[operation],
+                  caption.empty() ? "(none)" : "`" + caption + "`", milliseconds, cardAfter});
+}
+
+std::string caseName(const ::testing::TestParamInfo<Case>& row) {
+  std::string name =
+      std::string(kFaults[std::get<1>(row.param)]) + "_" + kOperations[std::get<2>(row.param)];
+  std::replace(name.begin(), name.end(), ' ', '_');
+  return name;
+}
+
+// Every fault against the first `operations` of kOperations on kReaders[reader].
+auto casesOf(int reader, int operations) {
+  return ::testing::Combine(::testing::Values(reader),
+                            ::testing::Range(0, static_cast<int>(std::size(kFaults))),
+                            ::testing::Range(0, operations));
+}
+
+INSTANTIATE_TEST_SUITE_P(Proximity, FaultThroughWindow, casesOf(0, 4), caseName);
+INSTANTIATE_TEST_SUITE_P(Mifare, FaultThroughWindow, casesOf(1, 3), caseName);
+
+}  // namespace
+}  // namespace keycard::testing
