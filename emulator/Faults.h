@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 namespace keycard::emulator {
 

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <vector>
 
-#include "EmulatorProcess.h"
 #include "emulator/Card.h"
 #include "emulator/Faults.h"
-#include "link/frame.h"
-#include "link/serial_line.h"
+#include "link/Frame.h"
+#include "link/SerialLine.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {
