@@ -1,8 +1,8 @@
-// The drivers' C entry points must not let a C++ exception (in practice std::bad_alloc) reach a
-// caller that cannot catch it.
+// The drivers' C entry points must not let a C++ exception reach a caller that cannot catch it.
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "link/Errors.h"
 
@@ -12,8 +12,10 @@ template <typename Operation>
 std::int32_t noThrow(Operation&& operation) noexcept {
   try {
     return operation();
+  } catch (const std::bad_alloc&) {
+    return kErrNoMemory;
   } catch (...) {
-    return kErrReader;
+    return kErrReader;  // the driver failed inside; nothing else is thrown in practice
   }
 }
 
