@@ -2,11 +2,13 @@
 // bad arguments, and the ports they refuse to open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <string>
 #include <tuple>
 
+#include "drivers/rfdll/rfdll.h"
 #include "link/Errors.h"
 #include "tests/drivers/DriverTestSupport.h"
 
@@ -44,6 +46,46 @@ TEST(ProximityDriver, ControlsDataWordsAndArguments) {
   EXPECT_EQ(MF_ExitComm(), 0);
   EXPECT_EQ(MF_ExitComm(), 0);
   EXPECT_EQ(ML_ControlBeep(0, 1), kErrNotOpen);
+}
+
+// Every refusal names the operation and says why, in one line, whether or not a port is open.
+TEST(DriverRefusal, NamesTheOperationAndSaysWhyInOneLine) {
+  MF_ExitComm();
+  unsigned char buffer[24] = {};
+  char text[4] = {};
+  const std::tuple<const char*, std::int32_t (*)(unsigned char*, char*), std::int32_t> rows[] = {
+      {"MF_InitComm: the port name is a null pointer",
+       [](unsigned char*, char*) { return MF_InitComm(nullptr, 9600); }, kErrArgument},
+      {"MF_InitComm: unknown port \"COM11\"",
+       [](unsigned char*, char*) { return MF_InitComm("COM11", 9600); }, kErrArgument},
+      {"ML_GetDevice_Ver: no port is open",
+       [](unsigned char*, char* t) { return ML_GetDevice_Ver(0, t); }, kErrNotOpen},
+      {"T5557_WriteCard: no port is open",
+       [](unsigned char* b, char*) { return T5557_WriteCard(0, b); }, kErrNotOpen},
+      {"T5557_ReadCard: the buffer is a null pointer",
+       [](unsigned char*, char*) { return T5557_ReadCard(0, nullptr); }, kErrArgument},
+      {"ML_ControlRF: mode -1 is not 0 to 255",
+       [](unsigned char*, char*) { return ML_ControlRF(0, -1); }, kErrArgument},
+      {"ML_ControlBeep: beep 256 is not 0 to 255",
+       [](unsigned char*, char*) { return ML_ControlBeep(0, 256); }, kErrArgument},
+      {"EM4150_WriteBlock: word 1 cannot be written",
+       [](unsigned char* b, char*) { return EM4150_WriteBlock(0, 1, b); }, kErrArgument},
+      {"EM4150_ReadBlock: word 16 does not exist",
+       [](unsigned char* b, char*) { return EM4150_ReadBlock(0, 16, b); }, kErrArgument},
+      {"EM4150_ReadBlock: the data is a null pointer",
+       [](unsigned char*, char*) { return EM4150_ReadBlock(0, 2, nullptr); }, kErrArgument},
+      {"hextostr: count 0 is not above 0",
+       [](unsigned char* b, char* t) { return hextostr(b, t, 0); }, kErrArgument},
+      {"hextostr: the text is a null pointer",
+       [](unsigned char* b, char*) { return hextostr(b, nullptr, 1); }, kErrArgument},
+  };
+  for (const auto& [message, call, expected] : rows) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(call(buffer, text), expected) << message;
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind(message, 0), 0U) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  }
 }
 
 TEST(MifareDriver, HandlesAndArguments) {
