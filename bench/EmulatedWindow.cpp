@@ -27,7 +27,7 @@ std::size_t countLoggedBytes(const std::string& line, const char* direction) {
 }  // namespace
 
 EmulatedWindow::EmulatedWindow(ReaderKind kind, const std::string& cardType, bool wireDelay)
-    : portDir_("KEYCARD_PORT_DIR", dir_.path().string()), log_(dir_ / "traffic.log") {
+    : portDir_(dir_.path()), log_(dir_ / "traffic.log") {
   testing::ensureApplication();
   testing::resetCardData();
   testing::newCard(cardType, dir_ / "card");

@@ -36,7 +36,7 @@ class EmulatedWindow {
 
  private:
   testing::TempDir dir_;
-  testing::ScopedEnv portDir_;
+  testing::ScopedPortDir portDir_;
   std::filesystem::path log_;
   std::unique_ptr<testing::EmulatorProcess> reader_;
   std::unique_ptr<Form1> window_;

@@ -86,7 +86,7 @@ bool cycle(const Driver& driver, std::int32_t handle, KeyCard& image, int serial
 
 void writeAndReadTenThousandCards(benchmark::State& state, const Driver& driver) {
   testing::TempDir dir;
-  testing::ScopedEnv portDir("KEYCARD_PORT_DIR", dir.path().string());
+  testing::ScopedPortDir portDir(dir.path());
   testing::newCard(driver.cardType, dir / "card");
   testing::EmulatorOptions options;
   options.kind = driver.kind;

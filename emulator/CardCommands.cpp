@@ -1,9 +1,12 @@
 #include "emulator/CardCommands.h"
 
+#include <optional>
 #include <ostream>
 
 #include "emulator/CardFile.h"
+#include "emulator/ExitCodes.h"
 #include "emulator/Options.h"
+#include "link/DecimalNumber.h"
 
 namespace keycard::emulator {
 
@@ -51,25 +54,24 @@ int runCardCommand(std::span<const std::string> args, std::ostream& out, std::os
       out << toHex(cardRecord(existingCard(args[1]))) << '\n';
     } else if (what == "block" && args.size() == 3) {
       const Card card = existingCard(args[1]);
-      const std::string& number = args[2];
-      if (number.empty() || number.size() > 3 ||
-          number.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoul(number) >= card.blocks.size()) {
-        throw UsageError("block " + number + " is not on this " +
+      const std::string& text = args[2];
+      const std::optional<std::size_t> number = link::parseDecimal<std::size_t>(text);
+      if (!number || *number >= card.blocks.size()) {
+        throw UsageError("block " + text + " is not on this " +
                          std::string(cardTypeName(card.type)) + " card (0 to " +
                          std::to_string(card.blocks.size() - 1) + ")");
       }
-      out << toHex(card.blocks[std::stoul(number)]) << '\n';
+      out << toHex(card.blocks[*number]) << '\n';
     } else {
       throw UsageError("unknown card command");
     }
-    return 0;
+    return kExitOk;
   } catch (const UsageError& error) {
     err << "keycard-emulator: " << error.what() << '\n' << usageText();
-    return 2;
+    return kExitUsage;
   } catch (const std::exception& error) {
     err << "keycard-emulator: " << error.what() << '\n';
-    return 1;
+    return kExitFailure;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <vector>
 
+#include "link/DecimalNumber.h"
+
 namespace keycard::emulator {
 
 namespace {
@@ -107,12 +109,9 @@ Card parseCardFile(std::string_view text, const std::string& source) {
     const auto colon = line.find(':');
     if (colon == std::string_view::npos) fail("expected 'block NN: HEX'");
     const std::string_view numberText = trim(line.substr(6, colon - 6));
-    std::size_t number = 0;
-    if (numberText.empty() || numberText.size() > 3 ||
-        numberText.find_first_not_of("0123456789") != std::string_view::npos) {
-      fail("the block number must be decimal");
-    }
-    for (char digit : numberText) number = number * 10 + static_cast<std::size_t>(digit - '0');
+    const std::optional<std::size_t> parsed = link::parseDecimal<std::size_t>(numberText);
+    if (!parsed) fail("the block number must be decimal");
+    const std::size_t number = *parsed;
     if (number >= blocks.size()) {
       fail("block " + std::to_string(number) + " is beyond the card's " +
            std::to_string(blocks.size()) + " blocks");

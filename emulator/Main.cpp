@@ -7,6 +7,7 @@
 #include "emulator/CardCommands.h"
 #include "emulator/Options.h"
 #include "emulator/Server.h"
+#include "link/PortName.h"
 
 int main(int argc, char** argv) {
   namespace emu = keycard::emulator;
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     return emu::kExitOk;
   }
   try {
-    return emu::serve(emu::parseServeOptions(args, std::getenv("KEYCARD_PORT_DIR")));
+    return emu::serve(emu::parseServeOptions(args, std::getenv(keycard::link::kPortDirVariable)));
   } catch (const emu::UsageError& error) {
     std::cerr << "keycard-emulator: " << error.what() << '\n' << emu::usageText();
     return emu::kExitUsage;

@@ -1,36 +1,40 @@
 #include "emulator/Options.h"
 
-#include <charconv>
 #include <limits>
 
-#include "emulator/PseudoTerminal.h"
+#include "link/DecimalNumber.h"
+#include "link/PortName.h"
 
 namespace keycard::emulator {
 
 namespace {
 
+// Wider than the drivers' range, so that a reader can stand on a port the drivers refuse.
+constexpr int kLastEmulatedPort = 255;
+
 int parseRequestNumber(const std::string& text) {
-  int number = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, number);
-  if (error != std::errc() || stop != end || number < 1) {
+  const std::optional<int> number = link::parseDecimal<int>(text);
+  if (!number || *number < 1) {
     throw UsageError("--fault-from is a request number from 1 to " +
                      std::to_string(std::numeric_limits<int>::max()) + ", not '" + text + "'");
   }
-  return number;
+  return *number;
 }
 
 }  // namespace
 
 std::string_view usageText() {
-  return "usage: keycard-emulator --kind proximity|mifare --port COMn --card FILE\n"
-         "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
-         "                        [--log FILE]\n"
-         "       keycard-emulator card new --type t5557|em4469|mifare1k FILE [--record HEX48]\n"
-         "       keycard-emulator card record FILE\n"
-         "       keycard-emulator card block FILE N\n"
-         "faults: silent late slow stale corrupt truncate garbage oversize hangup tear\n"
-         "The port link goes into DIR, by default $KEYCARD_PORT_DIR.\n";
+  static const std::string text =
+      "usage: keycard-emulator --kind proximity|mifare --port COMn --card FILE\n"
+      "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
+      "                        [--log FILE]\n"
+      "       keycard-emulator card new --type t5557|em4469|mifare1k FILE [--record HEX48]\n"
+      "       keycard-emulator card record FILE\n"
+      "       keycard-emulator card block FILE N\n"
+      "faults: silent late slow stale corrupt truncate garbage oversize hangup tear\n"
+      "The port link goes into DIR, by default $" +
+      std::string(link::kPortDirVariable) + ".\n";
+  return text;
 }
 
 ServeOptions parseServeOptions(std::span<const std::string> args,
@@ -51,8 +55,9 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
       haveKind = true;
     } else if (option == "--port") {
       options.port = value();
-      if (!isPortName(options.port)) {
-        throw UsageError("--port is a name from COM1 to COM255, not '" + options.port + "'");
+      if (!link::portNumber(options.port, kLastEmulatedPort)) {
+        throw UsageError("--port is a name from COM1 to COM" + std::to_string(kLastEmulatedPort) +
+                         ", not '" + options.port + "'");
       }
     } else if (option == "--card") {
       options.card = value();
@@ -81,7 +86,8 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
   }
   if (options.portDir.empty()) {
     if (portDirFromEnvironment == nullptr || *portDirFromEnvironment == '\0') {
-      throw UsageError("no folder for the port link: give --port-dir or set KEYCARD_PORT_DIR");
+      throw UsageError("no folder for the port link: give --port-dir or set " +
+                       std::string(link::kPortDirVariable));
     }
     options.portDir = portDirFromEnvironment;
   }

@@ -105,11 +105,4 @@ void PortLink::remove() {
   link_.clear();
 }
 
-bool isPortName(const std::string& name) {
-  if (!name.starts_with("COM") || name.size() < 4 || name.size() > 6) return false;
-  const std::string digits = name.substr(3);
-  if (digits.find_first_not_of("0123456789") != std::string::npos || digits[0] == '0') return false;
-  return std::stoi(digits) <= 255;
-}
-
 }  // namespace keycard::emulator

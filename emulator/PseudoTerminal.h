@@ -46,7 +46,4 @@ class PortLink {
   std::filesystem::path target_;
 };
 
-// "COM1" up to "COM255".
-bool isPortName(const std::string& name);
-
 }  // namespace keycard::emulator

@@ -2,24 +2,17 @@
 
 #include <cstdlib>
 
+#include "link/DecimalNumber.h"
+
 namespace keycard::link {
 
-namespace {
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 10;
-}  // namespace
-
-std::optional<int> portNumber(std::string_view name) {
+std::optional<int> portNumber(std::string_view name, int lastPort) {
   constexpr std::string_view kPrefix = "COM";
   if (!name.starts_with(kPrefix)) return std::nullopt;
   const std::string_view digits = name.substr(kPrefix.size());
-  if (digits.empty() || digits.size() > 2 || digits.front() == '0') return std::nullopt;
-  int number = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    number = number * 10 + (c - '0');
-  }
-  if (number < kFirstPort || number > kLastPort) return std::nullopt;
+  if (digits.starts_with('0')) return std::nullopt;
+  const std::optional<int> number = parseDecimal<int>(digits);
+  if (!number || *number < 1 || *number > lastPort) return std::nullopt;
   return number;
 }
 

@@ -12,8 +12,13 @@ namespace keycard::link {
 // /dev/ttyS9.
 inline constexpr const char* kPortDirVariable = "KEYCARD_PORT_DIR";
 
-// "COM1" to "COM10" exactly (no lower case, no leading zero); nothing for any other name.
-std::optional<int> portNumber(std::string_view name);
+// The drivers open "COM1" to "COM10".
+inline constexpr int kLastPort = 10;
+
+// The number of the port named `name`: "COM" and a number from 1 to `lastPort`, exactly so (no
+// lower case, no leading zero); nothing for any other name. The one rule for port names: the
+// reader emulator applies it with a wider `lastPort`.
+std::optional<int> portNumber(std::string_view name, int lastPort = kLastPort);
 
 // The device path of `name`, or nothing when `name` is not a port name.
 std::optional<std::string> resolvePortName(std::string_view name);

@@ -58,8 +58,8 @@ int32_t KEYCARD_CALL MF_InitComm(const char* portName, int32_t baud) {
     if (portName == nullptr) return refuseNull(caller, "port name");
     const std::optional<std::string> path = link::resolvePortName(portName);
     if (!path) {
-      return refuse(link::kErrArgument, caller, "unknown port \"%s\" (expected COM1 to COM10)",
-                    portName);
+      return refuse(link::kErrArgument, caller, "unknown port \"%s\" (expected COM1 to COM%d)",
+                    portName, link::kLastPort);
     }
     if (baud != static_cast<std::int32_t>(link::kBaudRate)) {
       return refuse(link::kErrArgument, caller, "the reader speaks %u baud only, not %d",

@@ -34,7 +34,7 @@ struct Bench {
   }
 
   keycard::testing::TempDir folder;
-  keycard::testing::ScopedEnv portDir{"KEYCARD_PORT_DIR", folder.path().string()};
+  keycard::testing::ScopedPortDir portDir{folder.path()};
   const std::filesystem::path card = folder / "card.txt";
   std::optional<keycard::testing::EmulatorProcess> emulator;
 };

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "emulator/CardCommands.h"
+#include "emulator/ExitCodes.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
@@ -25,8 +26,9 @@ TEST(CardCommands, NewRecordAndBlock) {
   runCard({"new", "--type", "t5557", file});  // replaces the card
   EXPECT_EQ(runCard({"record", file}), std::string(48, '0') + "\n");
   EXPECT_EQ(runCard({"block", file, "0"}), "000880E0\n");
-  EXPECT_NE(runCard({"block", file, "8"}, 2).find("block 8 is not on this t5557 card (0 to 7)"),
-            std::string::npos);
+  EXPECT_NE(
+      runCard({"block", file, "8"}, kExitUsage).find("block 8 is not on this t5557 card (0 to 7)"),
+      std::string::npos);
 
   // A card's UID comes from its file name: the same in every run, different beside it.
   testing::TempDir other;

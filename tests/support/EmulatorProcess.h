@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "link/PortName.h"
+
 namespace keycard::testing {
 
 // Each member has a default, so a designated initializer may leave any out.
@@ -61,6 +63,13 @@ class ScopedEnv {
  private:
   std::string name_;
   std::optional<std::string> previous_;
+};
+
+// Points the drivers and the emulator at the port links in `folder` for the life of the object.
+class ScopedPortDir : public ScopedEnv {
+ public:
+  explicit ScopedPortDir(const std::filesystem::path& folder)
+      : ScopedEnv(link::kPortDirVariable, folder.string()) {}
 };
 
 // Card files, made and read by `keycard-emulator card new|record|block`. `type` is "t5557",

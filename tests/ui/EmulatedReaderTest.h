@@ -42,7 +42,7 @@ class EmulatedReaderTest : public WindowTest {
   }
 
   TempDir dir;
-  ScopedEnv portDir{"KEYCARD_PORT_DIR", dir.path().string()};
+  ScopedPortDir portDir{dir.path()};
 };
 
 }  // namespace keycard::testing
