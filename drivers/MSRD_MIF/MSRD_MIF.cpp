@@ -1,55 +1,149 @@
-// The Mifare reader's exported operations. Each open port has a handle above 0; handles are not
-// reused, so a stale handle never reaches another port.
+// The Mifare reader's exported operations. Each open reader has a handle above 0; handles are
+// not reused, so a stale handle never reaches another reader. KEYCARD_MIFARE_READER, read by each
+// auto_open, chooses the serial reader on the chosen port or a PC/SC reader; the card operations
+// are the same on both.
 #include "drivers/MSRD_MIF/MSRD_MIF.h"
 
 #include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "drivers/MSRD_MIF/PcscMifareReader.h"
+#include "drivers/MSRD_MIF/ReaderChoice.h"
+#include "drivers/MSRD_MIF/SerialMifareReader.h"
+#include "drivers/MSRD_MIF/WorkerThread.h"
 #include "drivers/MSRD_MIF/MifareCard.h"
 #include "link/Errors.h"
 #include "link/NoThrow.h"
 #include "link/PortName.h"
-#include "link/ReaderCommands.h"
-#include "link/SerialLine.h"
 
 namespace {
 
+using keycard::drivers::MifareReader;
+using keycard::drivers::PcscMifareReader;
+using keycard::drivers::SerialMifareReader;
+using keycard::drivers::WorkerThread;
 using keycard::link::noThrow;
-using keycard::link::SerialLine;
 namespace link = keycard::link;
 namespace drivers = keycard::drivers;
 
 constexpr std::size_t kPortCount = 10;  // port index 0 = "COM1" ... 9 = "COM10"
+// A PC/SC operation ends within this, whatever pcscd and the reader do.
+constexpr std::chrono::milliseconds kPcscDeadline{1000};
 
-struct OpenPort {
+struct SerialPort {
   std::int32_t handle = 0;  // 0 while closed
-  SerialLine line;
+  SerialMifareReader reader;
 };
 
-std::mutex portsLock;
-std::array<OpenPort, kPortCount> ports;
+struct PcscSlot {
+  std::int32_t handle = 0;  // 0 while closed
+  std::shared_ptr<PcscMifareReader> reader;
+};
+
+std::mutex readersLock;
+std::array<SerialPort, kPortCount> ports;
+PcscSlot pcsc;  // one PC/SC reader at a time
 std::int32_t lastHandle = 0;
+
+// Every PC/SC call runs on this thread, so that a caller can stop waiting for one that hangs.
+WorkerThread& pcscWorker() {
+  static WorkerThread worker;
+  return worker;
+}
 
 std::int32_t newHandle() {
   lastHandle = lastHandle == std::numeric_limits<std::int32_t>::max() ? 1 : lastHandle + 1;
   return lastHandle;
 }
 
-SerialLine* lineOf(std::int32_t handle) {
-  if (handle <= 0) return nullptr;
-  for (OpenPort& port : ports) {
-    if (port.handle == handle) return &port.line;
-  }
-  return nullptr;
+// A refusal: one stderr line that says why, and the code.
+std::int32_t refuse(const char* operation, std::int32_t code, const std::string& why) {
+  std::fprintf(stderr, "%s: %s\n", operation, why.c_str());
+  return code;
 }
 
-void closePort(OpenPort& port) {
-  port.line.close();
+// Lets the PC/SC reader go on the worker, after whatever it still runs for it.
+void retire(std::shared_ptr<PcscMifareReader> reader) {
+  if (reader) pcscWorker().post([reader = std::move(reader)]() mutable { reader.reset(); });
+}
+
+void closePcsc() {
+  retire(std::move(pcsc.reader));
+  pcsc = {};
+}
+
+// Runs `operation` on the PC/SC reader, within kPcscDeadline. `operation` owns what it uses:
+// after the deadline the caller is gone while the worker may still be running it.
+template <typename Result, typename Operation>
+Result onPcscReader(const std::shared_ptr<PcscMifareReader>& reader, const char* name,
+                    Operation operation) {
+  const auto deadline = WorkerThread::Clock::now() + kPcscDeadline;
+  auto result = pcscWorker().run(
+      [reader, name, deadline, operation]() mutable {
+        reader->beginOperation(name, deadline);
+        Result done = operation(static_cast<MifareReader&>(*reader));
+        reader->releaseCard();
+        return done;
+      },
+      deadline);
+  if (result) return *result;
+  return Result{refuse(name, link::kErrTimeout, "the PC/SC reader did not answer within 1 s")};
+}
+
+// Runs `operation` on the reader `handle` opened, or refuses an unknown handle.
+template <typename Result, typename Operation>
+Result onReader(std::int32_t handle, const char* name, Operation operation) {
+  const std::scoped_lock lock(readersLock);
+  if (handle > 0) {
+    for (SerialPort& port : ports) {
+      if (port.handle == handle) return operation(static_cast<MifareReader&>(port.reader));
+    }
+    if (pcsc.handle == handle) return onPcscReader<Result>(pcsc.reader, name, operation);
+  }
+  return Result{
+      refuse(name, link::kErrNotOpen, "no reader is open under handle " + std::to_string(handle))};
+}
+
+std::int32_t openSerial(std::int32_t index) {
+  if (index < 0 || index >= static_cast<std::int32_t>(kPortCount)) {
+    return refuse("auto_open", link::kErrArgument,
+                  "port index " + std::to_string(index) + " is not one of 0 (COM1) to 9 (COM10)");
+  }
+  SerialPort& port = ports[static_cast<std::size_t>(index)];
+  port.reader.close();
   port.handle = 0;
+  const std::optional<std::string> path = link::resolvePortName("COM" + std::to_string(index + 1));
+  const std::int32_t result = port.reader.open(*path, "auto_open");
+  if (result != 0) return result;
+  port.handle = newHandle();
+  return port.handle;
+}
+
+std::int32_t openPcsc(const std::string& nameContains) {
+  closePcsc();
+  auto reader = std::make_shared<PcscMifareReader>();
+  const auto deadline = WorkerThread::Clock::now() + kPcscDeadline;
+  const auto opened = pcscWorker().run(
+      [reader, nameContains, deadline] {
+        reader->beginOperation("auto_open", deadline);
+        return reader->open(nameContains);
+      },
+      deadline);
+  if (!opened || *opened != 0) {
+    retire(std::move(reader));
+    return opened ? *opened
+                  : refuse("auto_open", link::kErrPort, "pcscd did not answer within 1 s");
+  }
+  pcsc = {newHandle(), std::move(reader)};
+  return pcsc.handle;
 }
 
 // The caller's buffer address, held in the cell it passes.
@@ -57,73 +151,89 @@ unsigned char* bufferIn(const intptr_t* cell) {
   return cell == nullptr ? nullptr : reinterpret_cast<unsigned char*>(*cell);
 }
 
+std::int32_t refuseBuffer(const char* operation) {
+  return refuse(operation, link::kErrArgument,
+                "no card buffer: the cell or the address in it is null");
+}
+
 }  // namespace
 
 int32_t KEYCARD_CALL auto_open(int32_t* portIndex) {
   return noThrow([&] {
-    if (portIndex == nullptr || *portIndex < 0 || *portIndex >= static_cast<int>(kPortCount)) {
-      return static_cast<std::int32_t>(link::kErrArgument);
+    if (portIndex == nullptr) {
+      return refuse("auto_open", link::kErrArgument, "no port index: the cell is null");
     }
-    const std::scoped_lock lock(portsLock);
-    OpenPort& port = ports[static_cast<std::size_t>(*portIndex)];
-    closePort(port);
-    const std::optional<std::string> path =
-        link::resolvePortName("COM" + std::to_string(*portIndex + 1));
-    std::int32_t result = port.line.open(*path, "auto_open");
-    if (result == 0) result = link::getVersion(port.line);
-    if (result != 0) {
-      port.line.close();
-      return result;
+    const char* variable = std::getenv(drivers::kReaderVariable);
+    const std::optional<drivers::ReaderChoice> choice = drivers::parseReaderChoice(variable);
+    if (!choice) {
+      return refuse("auto_open", link::kErrArgument,
+                    std::string(drivers::kReaderVariable) + "=\"" + variable +
+                        "\" names no reader: leave it " + drivers::kReaderForms);
     }
-    port.handle = newHandle();
-    return port.handle;
+    const std::scoped_lock lock(readersLock);
+    return choice->pcsc ? openPcsc(choice->nameContains) : openSerial(*portIndex);
   });
 }
 
 int32_t KEYCARD_CALL closecomm(int32_t handle) {
-  const std::scoped_lock lock(portsLock);
-  for (OpenPort& port : ports) {
-    if (handle > 0 && port.handle == handle) {
-      closePort(port);
-      return 0;
+  return noThrow([&] {
+    const std::scoped_lock lock(readersLock);
+    if (handle > 0) {
+      for (SerialPort& port : ports) {
+        if (port.handle == handle) {
+          port.reader.close();
+          port.handle = 0;
+          return 0;
+        }
+      }
+      if (pcsc.handle == handle) {
+        closePcsc();
+        return 0;
+      }
     }
-  }
-  return link::kErrNotOpen;
+    // Quietly: callers close 0 and a failed open's result as a matter of course.
+    return static_cast<std::int32_t>(link::kErrNotOpen);
+  });
 }
 
 int32_t KEYCARD_CALL dv_beep(int32_t handle, int32_t value) {
   return noThrow([&] {
-    if (value < 0 || value > 0xFF) return static_cast<std::int32_t>(link::kErrArgument);
-    const std::scoped_lock lock(portsLock);
-    SerialLine* line = lineOf(handle);
-    if (line == nullptr) return static_cast<std::int32_t>(link::kErrNotOpen);
-    return link::beep(*line, static_cast<std::uint8_t>(value));
+    if (value < 0 || value > 0xFF) {
+      return refuse("dv_beep", link::kErrArgument,
+                    "beep value " + std::to_string(value) + " is not one of 0 to 255");
+    }
+    return onReader<std::int32_t>(handle, "dv_beep", [value](MifareReader& reader) {
+      return reader.beep(static_cast<std::uint8_t>(value));
+    });
   });
 }
 
 int32_t KEYCARD_CALL wrkey_mif1(int32_t handle, intptr_t* bufferCell) {
   return noThrow([&] {
     const unsigned char* buffer = bufferIn(bufferCell);
-    if (buffer == nullptr) return static_cast<std::int32_t>(link::kErrArgument);
-    const std::scoped_lock lock(portsLock);
-    SerialLine* line = lineOf(handle);
-    if (line == nullptr) return static_cast<std::int32_t>(link::kErrNotOpen);
+    if (buffer == nullptr) return refuseBuffer("wrkey_mif1");
     link::KeyCardImage image{};
     std::memcpy(image.data(), buffer, image.size());
-    return drivers::writeMifareKeyCard(*line, image);
+    return onReader<std::int32_t>(handle, "wrkey_mif1", [image](MifareReader& reader) {
+      return drivers::writeMifareKeyCard(reader, image);
+    });
   });
 }
 
 int32_t KEYCARD_CALL rdkey_mif1(int32_t handle, intptr_t* bufferCell) {
   return noThrow([&] {
     unsigned char* buffer = bufferIn(bufferCell);
-    if (buffer == nullptr) return static_cast<std::int32_t>(link::kErrArgument);
-    const std::scoped_lock lock(portsLock);
-    SerialLine* line = lineOf(handle);
-    if (line == nullptr) return static_cast<std::int32_t>(link::kErrNotOpen);
-    link::KeyCardImage image{};
-    const std::int32_t result = drivers::readMifareKeyCard(*line, image);
-    if (result == 0) std::memcpy(buffer, image.data(), image.size());
-    return result;
+    if (buffer == nullptr) return refuseBuffer("rdkey_mif1");
+    struct Read {
+      std::int32_t result;
+      link::KeyCardImage image{};
+    };
+    const Read read = onReader<Read>(handle, "rdkey_mif1", [](MifareReader& reader) {
+      Read done{0};
+      done.result = drivers::readMifareKeyCard(reader, done.image);
+      return done;
+    });
+    if (read.result == 0) std::memcpy(buffer, read.image.data(), read.image.size());
+    return read.result;
   });
 }

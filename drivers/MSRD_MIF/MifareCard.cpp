@@ -3,13 +3,10 @@
 #include <algorithm>
 
 #include "link/Errors.h"
-#include "link/Protocol.h"
-#include "link/ReaderCommands.h"
 
 namespace keycard::drivers {
 
 using link::MifareBlock;
-using link::SerialLine;
 
 namespace {
 
@@ -36,21 +33,21 @@ link::KeyCardImage toImage(const RecordBlocks& blocks) {
   return image;
 }
 
-std::int32_t openRecordSector(SerialLine& line) {
-  std::uint8_t type = 0;
-  std::int32_t result = link::selectCard(line, type);
+std::int32_t openRecordSector(MifareReader& reader) {
+  bool isClassic1K = false;
+  const std::int32_t result = reader.selectCard(isClassic1K);
   if (result != 0) return result;
-  if (static_cast<link::CardType>(type) != link::CardType::Mifare1K) return link::kErrCardKind;
-  return link::authenticateKeyA(line, link::kMifareRecordBlock, link::kMifareRecordKeyA);
+  if (!isClassic1K) return link::kErrCardKind;
+  return reader.authenticateKeyA(link::kMifareRecordBlock, link::kMifareRecordKeyA);
 }
 
-std::int32_t readRecordBlocks(SerialLine& line, RecordBlocks& blocks) {
-  std::int32_t result = openRecordSector(line);
+std::int32_t readRecordBlocks(MifareReader& reader, RecordBlocks& blocks) {
+  std::int32_t result = openRecordSector(reader);
   if (result != 0) return result;
   RecordBlocks read;
-  result = link::readBlock(line, link::kMifareRecordBlock, read.head);
+  result = reader.readBlock(link::kMifareRecordBlock, read.head);
   if (result != 0) return result;
-  result = link::readBlock(line, link::kMifareRecordTailBlock, read.tail);
+  result = reader.readBlock(link::kMifareRecordTailBlock, read.tail);
   if (result != 0) return result;
   blocks = read;
   return 0;
@@ -58,23 +55,23 @@ std::int32_t readRecordBlocks(SerialLine& line, RecordBlocks& blocks) {
 
 }  // namespace
 
-std::int32_t readMifareKeyCard(SerialLine& line, link::KeyCardImage& image) {
+std::int32_t readMifareKeyCard(MifareReader& reader, link::KeyCardImage& image) {
   RecordBlocks blocks;
-  const std::int32_t result = readRecordBlocks(line, blocks);
+  const std::int32_t result = readRecordBlocks(reader, blocks);
   if (result == 0) image = toImage(blocks);
   return result;
 }
 
-std::int32_t writeMifareKeyCard(SerialLine& line, const link::KeyCardImage& image) {
+std::int32_t writeMifareKeyCard(MifareReader& reader, const link::KeyCardImage& image) {
   const RecordBlocks wanted = toBlocks(image);
-  std::int32_t result = openRecordSector(line);
+  std::int32_t result = openRecordSector(reader);
   if (result != 0) return result;
-  result = link::writeBlock(line, link::kMifareRecordBlock, wanted.head);
+  result = reader.writeBlock(link::kMifareRecordBlock, wanted.head);
   if (result != 0) return result;
-  result = link::writeBlock(line, link::kMifareRecordTailBlock, wanted.tail);
+  result = reader.writeBlock(link::kMifareRecordTailBlock, wanted.tail);
   if (result != 0) return result;
   RecordBlocks readBack;
-  result = readRecordBlocks(line, readBack);
+  result = readRecordBlocks(reader, readBack);
   if (result != 0) return result;
   return readBack == wanted ? 0 : link::kErrVerify;
 }

@@ -1,17 +1,17 @@
-// Key cards on Mifare Classic 1K, built from the reader's commands: the record lies in sector 1,
-// reached with key A. Each call selects and authenticates afresh.
+// Key cards on Mifare Classic 1K, the same on every reader: the record lies in sector 1, reached
+// with key A. Each call selects and authenticates afresh.
 #pragma once
 
 #include <cstdint>
 
 #include "card/ChipLayout.h"
-#include "link/SerialLine.h"
+#include "drivers/MSRD_MIF/MifareReader.h"
 
 namespace keycard::drivers {
 
 // Fills `image` only on success.
-std::int32_t readMifareKeyCard(link::SerialLine& line, link::KeyCardImage& image);
+std::int32_t readMifareKeyCard(MifareReader& reader, link::KeyCardImage& image);
 // Writes the image, reads it back and returns kErrVerify unless the card holds exactly `image`.
-std::int32_t writeMifareKeyCard(link::SerialLine& line, const link::KeyCardImage& image);
+std::int32_t writeMifareKeyCard(MifareReader& reader, const link::KeyCardImage& image);
 
 }  // namespace keycard::drivers

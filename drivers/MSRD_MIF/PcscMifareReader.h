@@ -1,0 +1,68 @@
+// A Mifare Classic 1K card on a PC/SC contactless reader (the ACR122U class, and any CCID reader
+// that takes the PC/SC storage-card commands), through pcscd. Not thread-safe: the driver makes
+// every call from its one PC/SC worker thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "drivers/MSRD_MIF/MifareReader.h"
+#include "drivers/MSRD_MIF/PcscLibrary.h"
+
+namespace keycard::drivers {
+
+class PcscMifareReader final : public MifareReader {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  PcscMifareReader() = default;
+  ~PcscMifareReader() override;
+
+  // Names the operation in what goes to stderr, and bounds it: no PC/SC call starts after
+  // `deadline`, and waits end by then.
+  void beginOperation(const char* caller, Clock::time_point deadline);
+  // Loads the library, reaches pcscd and takes the first reader whose name contains
+  // `nameContains`: 0, or kErrPort after one stderr line that says why.
+  std::int32_t open(const std::string& nameContains);
+  // Lets the card go, reset, so that the next operation finds and authenticates it afresh.
+  void releaseCard();
+
+  std::int32_t selectCard(bool& isClassic1K) override;
+  std::int32_t authenticateKeyA(std::uint8_t block, const MifareKey& key) override;
+  std::int32_t readBlock(std::uint8_t block, link::MifareBlock& data) override;
+  std::int32_t writeBlock(std::uint8_t block, const link::MifareBlock& data) override;
+  // Through the card when one is in the field, otherwise as an escape command to the reader.
+  std::int32_t beep(std::uint8_t value) override;
+
+ private:
+  std::int32_t waitForCard();
+  std::int32_t connectCard();
+  bool cardWentAway();
+  // The card's reply to `command`: its data and status word (0x9000 for success).
+  std::int32_t transmit(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& data,
+                        std::uint16_t& status);
+  // The error code for a failed PC/SC call, after a stderr line where the code alone would not
+  // tell an operator what to do.
+  std::int32_t failed(LONG result, const char* call);
+  // kErrReader, after a stderr line naming what the reader refused and its status word.
+  std::int32_t refused(const char* what, std::uint16_t status) const;
+  DWORD millisecondsLeft(std::chrono::milliseconds atMost) const;
+  void say(const std::string& text) const;
+
+  const PcscLibrary* pcsc_ = nullptr;
+  bool hasContext_ = false;
+  SCARDCONTEXT context_ = 0;
+  std::string readerName_;
+  bool connected_ = false;
+  SCARDHANDLE card_ = 0;
+  DWORD protocol_ = 0;
+  bool keyLoaded_ = false;  // the key slot holds loadedKey_ for this connection
+  MifareKey loadedKey_{};
+  const char* caller_ = "auto_open";
+  Clock::time_point deadline_ = Clock::time_point::max();
+};
+
+}  // namespace keycard::drivers

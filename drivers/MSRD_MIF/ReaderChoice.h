@@ -1,0 +1,27 @@
+// Which reader libMSRD_MIF.so drives, chosen by KEYCARD_MIFARE_READER when a reader is opened:
+// the serial Mifare reader on the chosen port, or a PC/SC contactless reader picked by its name.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace keycard::drivers {
+
+inline constexpr char kReaderVariable[] = "KEYCARD_MIFARE_READER";
+// Named in the message that refuses any other value.
+inline constexpr char kReaderForms[] =
+    "unset or empty for the serial reader, \"pcsc\" for the first PC/SC reader, or "
+    "\"pcsc:TEXT\" for the first PC/SC reader whose name contains TEXT";
+
+struct ReaderChoice {
+  bool pcsc = false;
+  std::string nameContains;  // PC/SC only; empty matches every reader
+
+  bool operator==(const ReaderChoice&) const = default;
+};
+
+// The reader `value` asks for (null when the variable is unset), or nothing when it is none of
+// the accepted forms.
+std::optional<ReaderChoice> parseReaderChoice(const char* value);
+
+}  // namespace keycard::drivers

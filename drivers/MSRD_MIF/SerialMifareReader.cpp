@@ -1,0 +1,38 @@
+#include "drivers/MSRD_MIF/SerialMifareReader.h"
+
+#include "link/Protocol.h"
+#include "link/ReaderCommands.h"
+
+namespace keycard::drivers {
+
+std::int32_t SerialMifareReader::open(const std::string& path, const char* caller) {
+  std::int32_t result = line_.open(path, caller);
+  if (result == 0) result = link::getVersion(line_);
+  if (result != 0) line_.close();
+  return result;
+}
+
+std::int32_t SerialMifareReader::selectCard(bool& isClassic1K) {
+  std::uint8_t type = 0;
+  const std::int32_t result = link::selectCard(line_, type);
+  isClassic1K = static_cast<link::CardType>(type) == link::CardType::Mifare1K;
+  return result;
+}
+
+std::int32_t SerialMifareReader::authenticateKeyA(std::uint8_t block, const MifareKey& key) {
+  return link::authenticateKeyA(line_, block, key);
+}
+
+std::int32_t SerialMifareReader::readBlock(std::uint8_t block, link::MifareBlock& data) {
+  return link::readBlock(line_, block, data);
+}
+
+std::int32_t SerialMifareReader::writeBlock(std::uint8_t block, const link::MifareBlock& data) {
+  return link::writeBlock(line_, block, data);
+}
+
+std::int32_t SerialMifareReader::beep(std::uint8_t value) {
+  return link::beep(line_, value);
+}
+
+}  // namespace keycard::drivers
