@@ -1,0 +1,53 @@
+// Which cards the ATR check lets through to the key card operations: a Mifare Classic 1K and
+// nothing that merely resembles one.
+#include "drivers/MSRD_MIF/StorageCardAtr.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace keycard::drivers {
+namespace {
+
+std::vector<std::uint8_t> bytes(const std::string& hex) {
+  std::vector<std::uint8_t> out;
+  for (std::size_t at = 0; at + 1 < hex.size(); at += 3) {
+    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(at, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+TEST(StorageCardAtr, NamesTheCardOnlyWhenTheAtrSaysSoInFull) {
+  const struct {
+    const char* name;
+    const char* atr;
+    std::optional<StorageCard> card;
+  } rows[] = {
+      {"classic 1K", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A",
+       kMifareClassic1K},
+      {"classic 4K", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69",
+       StorageCard{0x03, 0x0002}},
+      {"ultralight", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68",
+       StorageCard{0x03, 0x0003}},
+      // TA1 before TD1 moves the historical bytes one on.
+      {"with TA1", "3B 9F 96 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 EC",
+       kMifareClassic1K},
+      {"cut short", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00", std::nullopt},
+      {"another provider", "3B 8F 80 01 80 4F 0C A0 00 00 03 07 03 00 01 00 00 00 00 6B",
+       std::nullopt},
+      {"identifier longer than the ATR",
+       "3B 8F 80 01 80 4F 1C A0 00 00 03 06 03 00 01 00 00 00 00 7A", std::nullopt},
+      {"processor card", "3B 8A 80 01 00 31 C1 73 C8 40 00 00 90 00 90", std::nullopt},
+      {"no historical bytes", "3B 80 80 01 01", std::nullopt},
+      {"empty", "", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(storageCardOf(bytes(row.atr)), row.card) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace keycard::drivers
