@@ -23,7 +23,9 @@ constexpr std::uint8_t kMostBeeps = 3;
 constexpr std::uint8_t kKeySlot = 0x00;  // volatile
 constexpr std::uint8_t kKeyA = 0x60;
 constexpr std::uint16_t kSuccess = 0x9000;
-constexpr DWORD kEscapeCommand = SCARD_CTL_CODE(3500);
+// The CCID driver's escape to the reader itself; it passes it on only where its options allow
+// (ifdDriverOptions bit 0).
+constexpr DWORD kEscapeCommand = SCARD_CTL_CODE(1);
 
 // A reply to a card command holds at most a block and the status word.
 constexpr std::size_t kLongestReply = 258;

@@ -3,7 +3,10 @@
 // card operations behind one face.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,6 +23,16 @@ using KeyCard = std::array<unsigned char, 24>;
 inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01,
                                           0x00, 0x06, 0x07, 0x18, 0x12, 0x00, 0x06, 0x07,
                                           0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
+
+// The operation's result, failing the test when it took longer than `limit`.
+template <typename Operation>
+std::int32_t promptly(Operation operation,
+                      std::chrono::milliseconds limit = std::chrono::milliseconds(1200)) {
+  const auto start = std::chrono::steady_clock::now();
+  const std::int32_t result = operation();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, limit);
+  return result;
+}
 
 // One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
 struct Bench {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <ostream>
 #include <string>
 
@@ -31,14 +30,6 @@ struct KeyCardCase {
 };
 
 class KeyCardTest : public ::testing::TestWithParam<KeyCardCase> {};
-
-template <typename Operation>
-std::int32_t promptly(Operation operation) {
-  const auto start = std::chrono::steady_clock::now();
-  const std::int32_t result = operation();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1200));
-  return result;
-}
 
 TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   const KeyCardCase& row = GetParam();

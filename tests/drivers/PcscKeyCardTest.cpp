@@ -1,0 +1,156 @@
+// The Mifare driver on a PC/SC reader: the virtual reader of the private pcscd that
+// scripts/private-pcscd.sh starts, with the emulator's card on it. Key cards written and read
+// back, or failing with the serial reader's codes within about a second, the caller's buffer and
+// the card left alone; the reader chosen by its name; pcscd stopped under an open reader.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "driver_test_support.h"
+#include "emulator/CardFile.h"
+#include "errors.h"
+#include "tests/support/PrivatePcscd.h"
+
+namespace keycard::drivers::testing {
+namespace {
+
+using namespace keycard::link;
+using keycard::testing::EmulatorOptions;
+using keycard::testing::EmulatorProcess;
+using keycard::testing::ScopedEnv;
+using keycard::testing::TempDir;
+using keycard::testing::vpcdPort;
+namespace emu = keycard::emulator;
+
+// The driver's own deadline is one second; this leaves room for a busy machine.
+constexpr std::chrono::milliseconds kPrompt{1500};
+
+// A card of `cardType` (none when empty) on the virtual reader "Virtual PCD 00 0<reader>".
+struct VirtualReader {
+  explicit VirtualReader(const std::string& cardType, const std::string& keyA = "",
+                         const std::string& fault = "", int reader = 0) {
+    if (!cardType.empty()) {
+      keycard::testing::newCard(cardType, card, std::nullopt,
+                                keyA.empty() ? std::nullopt : std::optional(keyA));
+    }
+    emulator.emplace(EmulatorOptions{
+        .kind = "mifare", .card = card, .fault = fault, .vpcdPort = vpcdPort(reader)});
+  }
+
+  TempDir folder;
+  const std::filesystem::path card = folder / "card";
+  std::optional<EmulatorProcess> emulator;
+};
+
+std::int32_t openPcsc(const char* choice = "pcsc") {
+  const ScopedEnv reader("KEYCARD_MIFARE_READER", choice);
+  return openMifareCom1();
+}
+
+struct PcscCase {
+  const char* name;
+  const char* cardType;  // "" for none
+  const char* keyA;      // "" for the factory key
+  const char* fault;     // "" for none
+  std::int32_t readResult;
+  std::int32_t writeResult;
+  friend void PrintTo(const PcscCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class PcscKeyCard : public ::testing::TestWithParam<PcscCase> {};
+
+TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
+  const PcscCase& row = GetParam();
+  const VirtualReader reader(row.cardType, row.keyA, row.fault);
+  const auto before = emu::loadCard(reader.card);
+  const std::int32_t handle = promptly(openPcsc, kPrompt);
+  ASSERT_GT(handle, 0);
+
+  const std::int32_t beeped = promptly([&] { return dv_beep(handle, 2); }, kPrompt);
+  if (row.readResult == 0) EXPECT_EQ(beeped, 0) << "a card in the field carries the beep";
+  KeyCard buffer = kWorkedRecord;
+  EXPECT_EQ(promptly([&] { return kMifare.read(handle, buffer); }, kPrompt), row.readResult);
+  EXPECT_EQ(buffer, row.readResult == 0 ? KeyCard{} : kWorkedRecord);  // a blank card, or untouched
+  buffer = kWorkedRecord;
+  EXPECT_EQ(promptly([&] { return kMifare.write(handle, buffer); }, kPrompt), row.writeResult);
+  if (row.writeResult == 0) {
+    emu::Card expected = *before;  // the record written, every other block as it was
+    emu::setCardRecord(expected, kWorkedRecord);
+    EXPECT_EQ(emu::loadCard(reader.card), expected);
+  } else if (before && std::filesystem::exists(reader.card)) {
+    EXPECT_EQ(emu::loadCard(reader.card), before);
+  }
+  EXPECT_EQ(closecomm(handle), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PcscKeyCard,
+    ::testing::Values(PcscCase{"Classic1K", "mifare1k", "", "", 0, 0},
+                      PcscCase{"NoCard", "", "", "", kErrNoCard, kErrNoCard},
+                      PcscCase{"AnotherKeyA", "mifare1k", "A5A5A5A5A5A5", "", kErrAuth, kErrAuth},
+                      PcscCase{"Ultralight", "ultralight", "", "", kErrCardKind, kErrCardKind},
+                      // Taken away after the first block written: never reported written.
+                      PcscCase{"TornAfterTheFirstBlock", "mifare1k", "", "tear", 0, kErrNoCard},
+                      PcscCase{"Silent", "mifare1k", "", "silent", kErrTimeout, kErrTimeout}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(PcscReaderChoice, TakesTheFirstReaderWhoseNameMatchesAndNamesThemAllWhenNoneDoes) {
+  const VirtualReader second("mifare1k", "", "", 1);
+  constexpr std::int32_t kAHandle = 1;
+  const struct {
+    const char* choice;
+    std::int32_t open;  // kAHandle for any handle above 0
+    std::int32_t write;
+    const char* said;
+  } rows[] = {
+      {"pcsc:Virtual PCD 00 01", kAHandle, 0, ""},
+      {"pcsc", kAHandle, kErrNoCard, ""},  // "Virtual PCD 00 00", with no card
+      {"pcsc:ACR122U", kErrPort, kErrNotOpen,
+       "auto_open: no PC/SC reader's name contains \"ACR122U\"; the readers are "
+       "\"Virtual PCD 00 00\", \"Virtual PCD 00 01\"\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.choice);
+    ::testing::internal::CaptureStderr();
+    const std::int32_t handle = promptly([&] { return openPcsc(row.choice); }, kPrompt);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), row.said);
+    EXPECT_EQ(handle > 0 ? kAHandle : handle, row.open);
+    KeyCard buffer = kWorkedRecord;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(promptly([&] { return kMifare.write(handle, buffer); }, kPrompt), row.write);
+    ::testing::internal::GetCapturedStderr();
+    closecomm(handle);
+  }
+}
+
+TEST(PcscdStopped, AnOpenReaderAndANewOpenFailWithAPortErrorThatSaysSo) {
+  const VirtualReader reader("mifare1k");
+  const std::int32_t handle = openPcsc();
+  ASSERT_GT(handle, 0);
+  KeyCard buffer = kWorkedRecord;
+  ASSERT_EQ(kMifare.read(handle, buffer), 0);
+  keycard::testing::stopPrivatePcscd();
+
+  buffer = kWorkedRecord;
+  const std::function<std::int32_t()> calls[] = {
+      [&] { return kMifare.read(handle, buffer); },
+      [&] { return kMifare.write(handle, buffer); },
+      [] { return openPcsc(); },
+  };
+  for (const auto& call : calls) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(promptly(call, kPrompt), kErrPort);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("pcscd is not running"), std::string::npos) << said;
+  }
+  EXPECT_EQ(buffer, kWorkedRecord);
+  EXPECT_EQ(keycard::testing::cardRecord(reader.card), std::string(48, '0'));
+  EXPECT_EQ(closecomm(handle), 0);
+}
+
+}  // namespace
+}  // namespace keycard::drivers::testing
