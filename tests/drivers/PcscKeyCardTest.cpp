@@ -10,9 +10,9 @@
 #include <ostream>
 #include <string>
 
-#include "driver_test_support.h"
 #include "emulator/CardFile.h"
-#include "errors.h"
+#include "link/Errors.h"
+#include "tests/drivers/DriverTestSupport.h"
 #include "tests/support/PrivatePcscd.h"
 
 namespace keycard::drivers::testing {
