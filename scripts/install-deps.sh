@@ -11,6 +11,8 @@ packages=(
   xvfb xauth xdotool imagemagick
   clang libclang-rt-14-dev
 )
+# PC/SC: the header to build the Mifare driver; pcscd and the virtual reader for its tests.
+packages+=(libpcsclite-dev pcscd vsmartcard-vpcd)
 
 missing=()
 for p in "${packages[@]}"; do

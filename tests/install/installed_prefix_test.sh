@@ -15,7 +15,7 @@ trap cleanup EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/keycard-encoder bin/keycard-emulator bin/keycard-walkthrough \
-  share/applications/keycard-encoder.desktop; do
+  share/applications/keycard-encoder.desktop share/applications/keycard-encoder-pcsc.desktop; do
   [ -e "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 
