@@ -2,6 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+READER ?= serial
 
 .PHONY: deps configure build run test clean
 
@@ -15,7 +16,7 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	scripts/run.sh $(BUILD)
+	scripts/run.sh $(BUILD) $(READER)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 120
