@@ -6,7 +6,6 @@
 
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -15,11 +14,12 @@
 #include <optional>
 #include <string>
 
+#include "drivers/MSRD_MIF/MifareCard.h"
 #include "drivers/MSRD_MIF/PcscMifareReader.h"
 #include "drivers/MSRD_MIF/ReaderChoice.h"
 #include "drivers/MSRD_MIF/SerialMifareReader.h"
 #include "drivers/MSRD_MIF/WorkerThread.h"
-#include "drivers/MSRD_MIF/MifareCard.h"
+#include "drivers/Refusal.h"
 #include "link/Errors.h"
 #include "link/NoThrow.h"
 #include "link/PortName.h"
@@ -28,6 +28,7 @@ namespace {
 
 using keycard::drivers::MifareReader;
 using keycard::drivers::PcscMifareReader;
+using keycard::drivers::refuse;
 using keycard::drivers::SerialMifareReader;
 using keycard::drivers::WorkerThread;
 using keycard::link::noThrow;
@@ -64,12 +65,6 @@ std::int32_t newHandle() {
   return lastHandle;
 }
 
-// A refusal: one stderr line that says why, and the code.
-std::int32_t refuse(const char* operation, std::int32_t code, const std::string& why) {
-  std::fprintf(stderr, "%s: %s\n", operation, why.c_str());
-  return code;
-}
-
 // Lets the PC/SC reader go on the worker, after whatever it still runs for it.
 void retire(std::shared_ptr<PcscMifareReader> reader) {
   if (reader) pcscWorker().post([reader = std::move(reader)]() mutable { reader.reset(); });
@@ -95,7 +90,7 @@ Result onPcscReader(const std::shared_ptr<PcscMifareReader>& reader, const char*
       },
       deadline);
   if (result) return *result;
-  return Result{refuse(name, link::kErrTimeout, "the PC/SC reader did not answer within 1 s")};
+  return Result{refuse(link::kErrTimeout, name, "the PC/SC reader did not answer within 1 s")};
 }
 
 // Runs `operation` on the reader `handle` opened, or refuses an unknown handle.
@@ -108,14 +103,13 @@ Result onReader(std::int32_t handle, const char* name, Operation operation) {
     }
     if (pcsc.handle == handle) return onPcscReader<Result>(pcsc.reader, name, operation);
   }
-  return Result{
-      refuse(name, link::kErrNotOpen, "no reader is open under handle " + std::to_string(handle))};
+  return Result{refuse(link::kErrNotOpen, name, "no reader is open under handle %d", handle)};
 }
 
 std::int32_t openSerial(std::int32_t index) {
   if (index < 0 || index >= static_cast<std::int32_t>(kPortCount)) {
-    return refuse("auto_open", link::kErrArgument,
-                  "port index " + std::to_string(index) + " is not one of 0 (COM1) to 9 (COM10)");
+    return refuse(link::kErrArgument, "auto_open",
+                  "port index %d is not one of 0 (COM1) to 9 (COM10)", index);
   }
   SerialPort& port = ports[static_cast<std::size_t>(index)];
   port.reader.close();
@@ -140,7 +134,7 @@ std::int32_t openPcsc(const std::string& nameContains) {
   if (!opened || *opened != 0) {
     retire(std::move(reader));
     return opened ? *opened
-                  : refuse("auto_open", link::kErrPort, "pcscd did not answer within 1 s");
+                  : refuse(link::kErrPort, "auto_open", "pcscd did not answer within 1 s");
   }
   pcsc = {newHandle(), std::move(reader)};
   return pcsc.handle;
@@ -152,7 +146,7 @@ unsigned char* bufferIn(const intptr_t* cell) {
 }
 
 std::int32_t refuseBuffer(const char* operation) {
-  return refuse(operation, link::kErrArgument,
+  return refuse(link::kErrArgument, operation,
                 "no card buffer: the cell or the address in it is null");
 }
 
@@ -161,14 +155,13 @@ std::int32_t refuseBuffer(const char* operation) {
 int32_t KEYCARD_CALL auto_open(int32_t* portIndex) {
   return noThrow([&] {
     if (portIndex == nullptr) {
-      return refuse("auto_open", link::kErrArgument, "no port index: the cell is null");
+      return refuse(link::kErrArgument, "auto_open", "no port index: the cell is null");
     }
     const char* variable = std::getenv(drivers::kReaderVariable);
     const std::optional<drivers::ReaderChoice> choice = drivers::parseReaderChoice(variable);
     if (!choice) {
-      return refuse("auto_open", link::kErrArgument,
-                    std::string(drivers::kReaderVariable) + "=\"" + variable +
-                        "\" names no reader: leave it " + drivers::kReaderForms);
+      return refuse(link::kErrArgument, "auto_open", "%s=\"%s\" names no reader: leave it %s",
+                    drivers::kReaderVariable, variable, drivers::kReaderForms);
     }
     const std::scoped_lock lock(readersLock);
     return choice->pcsc ? openPcsc(choice->nameContains) : openSerial(*portIndex);
@@ -199,8 +192,7 @@ int32_t KEYCARD_CALL closecomm(int32_t handle) {
 int32_t KEYCARD_CALL dv_beep(int32_t handle, int32_t value) {
   return noThrow([&] {
     if (value < 0 || value > 0xFF) {
-      return refuse("dv_beep", link::kErrArgument,
-                    "beep value " + std::to_string(value) + " is not one of 0 to 255");
+      return refuse(link::kErrArgument, "dv_beep", "beep value %d is not one of 0 to 255", value);
     }
     return onReader<std::int32_t>(handle, "dv_beep", [value](MifareReader& reader) {
       return reader.beep(static_cast<std::uint8_t>(value));
