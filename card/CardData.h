@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "card/ChipLayout.h"
+
 namespace keycard::CardData {
 
-inline constexpr std::size_t kCardImageSize = 24;
+inline constexpr std::size_t kCardImageSize = link::kKeyCardSize;
 
 // The 24-byte card image, field by field, exactly as it lies on a key card.
 struct CardRecord {

@@ -29,6 +29,7 @@ inline constexpr std::uint8_t kEm4469FirstRecordWord = 5;
 // Mifare Classic 1K: 64 blocks of 16 bytes; the record in sector 1: all of block 4 and the first
 // 8 bytes of block 5, whose other 8 bytes are zero. Sector trailers are never written.
 inline constexpr std::size_t kMifareBlockSize = 16;
+inline constexpr std::uint8_t kMifareBlockCount = 64;
 using MifareBlock = std::array<std::uint8_t, kMifareBlockSize>;
 inline constexpr std::uint8_t kMifareRecordBlock = 4;
 inline constexpr std::uint8_t kMifareRecordTailBlock = 5;

@@ -64,7 +64,7 @@ std::size_t blockCount(CardType type) {
     case CardType::EM4469:
       return link::kEm4469WordCount;
     case CardType::Mifare1K:
-      return 64;
+      return link::kMifareBlockCount;
   }
   return 0;
 }

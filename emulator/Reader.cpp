@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "card/ChipLayout.h"
 #include "emulator/CardFile.h"
 
 namespace keycard::emulator {
@@ -160,7 +161,8 @@ Reader::Payload Reader::readBlock(const Payload& args) {
 }
 
 Reader::Payload Reader::writeBlock(const Payload& args) {
-  const std::size_t blockBytes = kind_ == ReaderKind::Mifare ? 16 : 4;
+  const std::size_t blockBytes =
+      kind_ == ReaderKind::Mifare ? link::kMifareBlockSize : link::kProximityBlockSize;
   if (args.size() != 1 + blockBytes) return statusOnly(Status::BadArgument);
   auto present = presentCard();
   if (!present.card) return statusOnly(present.status);

@@ -5,6 +5,7 @@
 
 #include "card/CardData.h"
 #include "card/FieldCodecs.h"
+#include "tests/support/WorkedRecord.h"
 
 namespace keycard {
 namespace {
@@ -14,8 +15,7 @@ using CardData::CardRecord;
 
 // The window's start texts write this image; read back, it shows them again.
 TEST(RoundTrip, TheWorkedImageFillsTheRecordsFieldsAndComesBack) {
-  const CardImage image{0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01, 0x00, 0x06, 0x07, 0x18,
-                        0x12, 0x00, 0x06, 0x07, 0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
+  const CardImage image = testing::kWorkedRecord;
   const CardRecord r = CardData::fromImage(image);
   EXPECT_EQ(CardData::toImage(r), image);
   std::u16string shown;

@@ -1,4 +1,4 @@
-// What the driver tests share: the worked key card record, a reader emulator running in a
+// What the driver tests and the endurance benchmark share: a reader emulator running in a
 // throw-away port folder that the drivers find through KEYCARD_PORT_DIR, and both drivers' key
 // card operations behind one face.
 #pragma once
@@ -12,17 +12,17 @@
 #include <optional>
 #include <string>
 
+#include "card/ChipLayout.h"
 #include "drivers/MF_API/MF_API.h"
 #include "drivers/MSRD_MIF/MSRD_MIF.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/WorkedRecord.h"
 
 namespace keycard::drivers::testing {
 
-using KeyCard = std::array<unsigned char, 24>;
+using KeyCard = std::array<unsigned char, link::kKeyCardSize>;
 
-inline constexpr KeyCard kWorkedRecord = {0x01, 0x33, 0x30, 0x33, 0x01, 0x01, 0x01, 0x01,
-                                          0x00, 0x06, 0x07, 0x18, 0x12, 0x00, 0x06, 0x07,
-                                          0x19, 0x12, 0x00, 0x00, 0x00, 0x23, 0x59, 0x00};
+using keycard::testing::kWorkedRecord;
 
 // The operation's result, failing the test when it took longer than `limit`.
 template <typename Operation>

@@ -32,6 +32,7 @@ output=$(KEYCARD_PORT_DIR=$work QT_QPA_PLATFORM=offscreen "$prefix/bin/keycard-w
 echo "$output"
 grep -q "Wr 4469 OK" <<<"$output" || { echo "installed drivers did not write the card"; exit 1; }
 record=$("$prefix/bin/keycard-emulator" card record "$work/card")
+# The record the window's start texts write (tests/support/WorkedRecord.h).
 [ "$record" = "013330330101010100060718120006071912000000235900" ] || { echo "card holds $record"; exit 1; }
 [ -s "$work/shot.png" ] || { echo "no screenshot"; exit 1; }
 

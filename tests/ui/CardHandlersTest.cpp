@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/WorkedRecord.h"
 #include "tests/ui/WindowTestSupport.h"
 #include "tests/ui/standins/Recorder.h"
 
@@ -15,8 +16,7 @@ namespace {
 using standin::recorder;
 
 // What the start texts write, byte 0 first.
-const std::string kImage =
-    "01 33 30 33 01 01 01 01 00 06 07 18 12 00 06 07 19 12 00 00 00 23 59 00";
+const std::string kImage = standin::hex(kWorkedRecord.data(), kWorkedRecord.size());
 
 // The card on the reader: type 255, hotel AB12CD, area 2, floor 3, room 4, serial 5, flag 1, a
 // start date with a non-BCD month 1A, end 26-12-31 23:59, times 07:05 to 18:30, 9 floors.
@@ -87,7 +87,7 @@ TEST_F(CardHandlerTest, RefusedFieldsAreNamedInOrderAndTheStartTextsWriteTheWork
   EXPECT_EQ(recorder().calls,
             (std::vector<std::string>{"T5557_WriteCard(6, " + kImage + ")", "ML_ControlBeep(0, 1)",
                                       "wrkey_mif1(6, " + kImage + ")", "dv_beep(6, 1)"}));
-  EXPECT_EQ(standin::hex(CardData::CardBuf.data(), 24), kImage);
+  EXPECT_EQ(standin::hex(CardData::CardBuf.data(), CardData::CardBuf.size()), kImage);
   EXPECT_EQ(CardData::toImage(CardData::CardInfo), CardData::CardBuf);
 }
 

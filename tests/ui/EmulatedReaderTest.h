@@ -6,7 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "emulator/Card.h"
 #include "tests/support/EmulatorProcess.h"
+#include "tests/support/WorkedRecord.h"
 #include "tests/ui/WindowTestSupport.h"
 
 namespace keycard::testing {
@@ -17,8 +19,8 @@ inline constexpr char kPreparedRecord[] = "0712AB9F030CC904012501310830250201110
 inline const QStringList kPreparedShown = {
     "7",     "12AB9F", "3", "12", "201", "4", "25-01-31 08:30", "25-02-01 11:00",
     "06:00", "22:15",  "2"};
-// What the window's start texts write.
-inline constexpr char kStartTextsRecord[] = "013330330101010100060718120006071912000000235900";
+// What the window's start texts write, as a card file shows it.
+inline const std::string kStartTextsRecord = emulator::toHex(kWorkedRecord);
 
 class EmulatedReaderTest : public WindowTest {
  protected:

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "card/ChipLayout.h"
+
 namespace keycard::standin {
 
-using Image = std::array<std::uint8_t, 24>;
+using Image = link::KeyCardImage;
 
 struct Recorder {
   // Each call as text, e.g. "T5557_WriteCard(0, 01 33 30 ...)", followed by " sees <answer>"

@@ -33,7 +33,8 @@ std::int32_t T5557_ReadCard(std::int32_t device, unsigned char* buffer) {
 }
 
 std::int32_t T5557_WriteCard(std::int32_t device, unsigned char* buffer) {
-  return recorder().record("T5557_WriteCard", std::to_string(device) + ", " + hex(buffer, 24));
+  return recorder().record(
+      "T5557_WriteCard", std::to_string(device) + ", " + hex(buffer, keycard::link::kKeyCardSize));
 }
 
 std::int32_t EM4150_WriteBlock(std::int32_t device, std::int32_t block, unsigned char* data) {

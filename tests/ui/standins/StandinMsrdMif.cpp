@@ -26,8 +26,9 @@ std::int32_t dv_beep(std::int32_t handle, std::int32_t value) {
 }
 
 std::int32_t wrkey_mif1(std::int32_t handle, std::intptr_t* bufferCell) {
-  return recorder().record("wrkey_mif1",
-                           std::to_string(handle) + ", " + hex(bufferIn(bufferCell), 24));
+  return recorder().record(
+      "wrkey_mif1",
+      std::to_string(handle) + ", " + hex(bufferIn(bufferCell), keycard::link::kKeyCardSize));
 }
 
 std::int32_t rdkey_mif1(std::int32_t handle, std::intptr_t* bufferCell) {
