@@ -18,7 +18,8 @@ constexpr const char* kByteRefusal = "a whole number from 0 to 255";
 constexpr const char* kHotelCodeRefusal = "six hexadecimal digits (0-9, A-F)";
 constexpr const char* kDateTimeRefusal = "a date and time like 06-07-18 12:00";
 constexpr const char* kTimeRefusal = "a time of day like 23:59";
-constexpr const char* kDataCardSerialRefusal = "a card number from 1 to 19";
+// The numbers dataCardSerialToByte takes, after rounding down.
+constexpr const char* kDataCardSerialRefusal = "a card number from -32768 to 19";
 
 template <std::size_t N>
 Converted<N> refuse(const char* refusal) {

@@ -13,4 +13,12 @@ std::int32_t dv_beep(std::int32_t handle, std::int32_t value);
 std::int32_t wrkey_mif1(std::int32_t handle, std::intptr_t* bufferCell);
 std::int32_t rdkey_mif1(std::int32_t handle, std::intptr_t* bufferCell);
 
+// The library's other Mifare operations, which the window never calls: select a card, read and
+// write one 16-byte block, read the record. Declared and deliberately left unbound, so a caller
+// fails to link instead of reaching a driver that need not provide them.
+std::int32_t select_mif1(std::int32_t handle, std::intptr_t* uidCell);
+std::int32_t rd_mif1(std::int32_t handle, std::int32_t block, std::intptr_t* dataCell);
+std::int32_t wr_mif1(std::int32_t handle, std::int32_t block, std::intptr_t* dataCell);
+std::int32_t rdrec_mif1(std::int32_t handle, std::intptr_t* bufferCell);
+
 }  // namespace keycard::msrd_mif

