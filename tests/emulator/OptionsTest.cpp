@@ -18,10 +18,7 @@ TEST(ServeOptions, RefusesBadValuesByName) {
       {{"--port", "COM255"}, "/p", ""},
       {{"--port", "COM11", "--fault", "late", "--fault-from", "7"}, "/p", ""},
       {{"--port", "COM256"}, "/p", "--port is a name from COM1 to COM255, not 'COM256'"},
-      {{"--port", "COM07"}, "/p", "not 'COM07'"},
       {{"--port", "COM1", "--fault", "late", "--fault-from", "0"}, "/p", "not '0'"},
-      {{"--port", "COM1", "--fault", "late", "--fault-from", "+3"}, "/p", "not '+3'"},
-      {{"--port", "COM1", "--fault-from", "3"}, "/p", "it needs --fault"},
       {{"--port", "COM1"}, "", "give --port-dir or set"},
       {{"--port", "COM1"}, nullptr, "give --port-dir or set"},
       {{"--port", "COM1", "--port-dir", "/q"}, nullptr, ""},
@@ -44,13 +41,11 @@ TEST(ServeOptions, RefusesBadValuesByName) {
   }
 }
 
-TEST(ServeOptions, TakesThePortFolderFromTheEnvironmentUnlessGiven) {
+TEST(ServeOptions, AGivenPortFolderWinsOverTheEnvironment) {
   const std::vector<std::string> args = {"--kind", "mifare", "--port", "COM3", "--card", "c"};
-  const ServeOptions fromEnvironment = parseServeOptions(args, "/ports");
-  EXPECT_EQ(fromEnvironment.portDir, "/ports");
-  EXPECT_EQ(fromEnvironment.kind, ReaderKind::Mifare);
-  std::vector<std::string> given = args;
-  given.insert(given.end(), {"--port-dir", "/mine"});
+  EXPECT_EQ(parseServeOptions(args, "/ports").portDir, "/ports");
+  const std::vector<std::string> given = {"--port-dir", "/mine", "--kind", "mifare",
+                                          "--port",     "COM3",  "--card", "c"};
   EXPECT_EQ(parseServeOptions(given, "/ports").portDir, "/mine");
 }
 
