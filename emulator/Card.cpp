@@ -21,6 +21,8 @@ RecordPlace recordPlace(CardType type) {
     case CardType::Mifare1K:
       return {link::kMifareRecordBlock,
               link::kMifareRecordTailBlock - link::kMifareRecordBlock + 1u};
+    case CardType::MifareUltralight:
+      break;
   }
   return {0, 0};
 }
@@ -30,8 +32,14 @@ constexpr std::array<std::uint8_t, 4> kT5557Configuration{0x00, 0x08, 0x80, 0xE0
 constexpr std::array<std::uint8_t, 4> kMifareAccessBits{0xFF, 0x07, 0x80, 0x69};
 constexpr std::uint8_t kMifareSak = 0x08;
 constexpr std::array<std::uint8_t, 2> kMifareAtqa{0x04, 0x00};
+// Ultralight: 16 pages of 4 bytes; the UID's first byte is the maker's code, a cascade tag
+// (0x88) enters the first check byte.
+constexpr std::size_t kUltralightPages = 16;
+constexpr std::size_t kUltralightFirstUserPage = 4;
+constexpr std::uint8_t kUltralightMaker = 0x04;
+constexpr std::uint8_t kCascadeTag = 0x88;
 
-Uid uidFromSeed(std::uint32_t seed) {
+std::array<std::uint8_t, 4> uidFromSeed(std::uint32_t seed) {
   return {static_cast<std::uint8_t>(seed >> 24), static_cast<std::uint8_t>(seed >> 16),
           static_cast<std::uint8_t>(seed >> 8), static_cast<std::uint8_t>(seed)};
 }
@@ -46,12 +54,15 @@ std::string_view cardTypeName(CardType type) {
       return "em4469";
     case CardType::Mifare1K:
       return "mifare1k";
+    case CardType::MifareUltralight:
+      return "ultralight";
   }
   return "unknown";
 }
 
 std::optional<CardType> parseCardType(std::string_view name) {
-  for (CardType type : {CardType::T5557, CardType::EM4469, CardType::Mifare1K}) {
+  for (CardType type :
+       {CardType::T5557, CardType::EM4469, CardType::Mifare1K, CardType::MifareUltralight}) {
     if (name == cardTypeName(type)) return type;
   }
   return std::nullopt;
@@ -65,12 +76,18 @@ std::size_t blockCount(CardType type) {
       return link::kEm4469WordCount;
     case CardType::Mifare1K:
       return link::kMifareBlockCount;
+    case CardType::MifareUltralight:
+      return kUltralightPages;
   }
   return 0;
 }
 
 std::size_t blockSize(CardType type) {
   return type == CardType::Mifare1K ? link::kMifareBlockSize : link::kProximityBlockSize;
+}
+
+bool holdsRecord(CardType type) {
+  return type != CardType::MifareUltralight;
 }
 
 std::size_t mifareSector(std::size_t block) {
@@ -81,6 +98,12 @@ bool isMifareTrailer(std::size_t block) {
   return block % kMifareBlocksPerSector == kMifareBlocksPerSector - 1;
 }
 
+void setMifareKeyA(Card& card, const std::array<std::uint8_t, 6>& key) {
+  for (std::size_t block = 0; block < card.blocks.size(); ++block) {
+    if (isMifareTrailer(block)) std::ranges::copy(key, card.blocks[block].begin());
+  }
+}
+
 bool isReadOnlyBlock(CardType type, std::size_t block) {
   switch (type) {
     case CardType::T5557:
@@ -89,6 +112,8 @@ bool isReadOnlyBlock(CardType type, std::size_t block) {
       return block == link::kEm4469UidWord;
     case CardType::Mifare1K:
       return block == 0 || isMifareTrailer(block);
+    case CardType::MifareUltralight:
+      return block < kUltralightFirstUserPage;
   }
   return true;
 }
@@ -96,7 +121,7 @@ bool isReadOnlyBlock(CardType type, std::size_t block) {
 Card blankCard(CardType type, std::uint32_t uidSeed) {
   Card card{type, std::vector<std::vector<std::uint8_t>>(
                       blockCount(type), std::vector<std::uint8_t>(blockSize(type), 0))};
-  const Uid uid = uidFromSeed(uidSeed);
+  const std::array<std::uint8_t, 4> uid = uidFromSeed(uidSeed);
   switch (type) {
     case CardType::T5557:
       std::ranges::copy(kT5557Configuration, card.blocks[0].begin());
@@ -119,23 +144,42 @@ Card blankCard(CardType type, std::uint32_t uidSeed) {
       }
       break;
     }
+    case CardType::MifareUltralight: {
+      // Pages 0-1: the seven UID bytes with a check byte after the third, page 2 begins with the
+      // second check byte; lock and one-time bytes stay zero.
+      const std::array<std::uint8_t, 7> id{kUltralightMaker,
+                                           uid[0],
+                                           uid[1],
+                                           uid[2],
+                                           uid[3],
+                                           static_cast<std::uint8_t>(uid[0] ^ uid[3]),
+                                           static_cast<std::uint8_t>(uid[1] ^ uid[2])};
+      card.blocks[0] = {id[0], id[1], id[2],
+                        static_cast<std::uint8_t>(kCascadeTag ^ id[0] ^ id[1] ^ id[2])};
+      card.blocks[1] = {id[3], id[4], id[5], id[6]};
+      card.blocks[2][0] = static_cast<std::uint8_t>(id[3] ^ id[4] ^ id[5] ^ id[6]);
+      break;
+    }
   }
   return card;
 }
 
 Uid cardUid(const Card& card) {
-  Uid uid{};
   switch (card.type) {
     case CardType::T5557:
       break;
     case CardType::EM4469:
-      std::copy_n(card.blocks.at(link::kEm4469UidWord).begin(), uid.size(), uid.begin());
-      break;
+      return {card.blocks.at(link::kEm4469UidWord).begin(),
+              card.blocks.at(link::kEm4469UidWord).begin() + 4};
     case CardType::Mifare1K:
-      std::copy_n(card.blocks.at(0).begin(), uid.size(), uid.begin());
-      break;
+      return {card.blocks.at(0).begin(), card.blocks.at(0).begin() + 4};
+    case CardType::MifareUltralight: {
+      Uid uid(card.blocks.at(0).begin(), card.blocks.at(0).begin() + 3);
+      uid.insert(uid.end(), card.blocks.at(1).begin(), card.blocks.at(1).end());
+      return uid;
+    }
   }
-  return uid;
+  return Uid(4, 0);
 }
 
 Record cardRecord(const Card& card) {

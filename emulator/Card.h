@@ -16,11 +16,20 @@
 
 namespace keycard::emulator {
 
-using link::CardType;
+// The chips a card file can hold. The serial readers report the key-card chips by their link
+// code; an Ultralight lies only on the contactless reader (the serial readers answer
+// WrongCardKind).
+enum class CardType : std::uint8_t {
+  T5557 = static_cast<std::uint8_t>(link::CardType::T5557),
+  EM4469 = static_cast<std::uint8_t>(link::CardType::EM4469),
+  Mifare1K = static_cast<std::uint8_t>(link::CardType::Mifare1K),
+  MifareUltralight = 0xFF,
+};
 
 inline constexpr std::size_t kRecordSize = link::kKeyCardSize;
 using Record = link::KeyCardImage;
-using Uid = std::array<std::uint8_t, 4>;
+// 4 bytes; 7 on an Ultralight.
+using Uid = std::vector<std::uint8_t>;
 
 struct Card {
   CardType type = CardType::T5557;
@@ -29,7 +38,8 @@ struct Card {
   bool operator==(const Card&) const = default;
 };
 
-// "t5557", "em4469", "mifare1k": the names used on the command line and in card files.
+// "t5557", "em4469", "mifare1k", "ultralight": the names used on the command line and in card
+// files.
 std::string_view cardTypeName(CardType type);
 std::optional<CardType> parseCardType(std::string_view name);
 
@@ -41,16 +51,22 @@ inline constexpr std::size_t kMifareBlocksPerSector = 4;
 inline constexpr std::array<std::uint8_t, 6> kMifareFactoryKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 std::size_t mifareSector(std::size_t block);
 bool isMifareTrailer(std::size_t block);
+// Key A of every sector: a card issued with a key of its own instead of the factory key.
+void setMifareKeyA(Card& card, const std::array<std::uint8_t, 6>& key);
+
+// Whether the card holds a key-card record at all (an Ultralight does not).
+bool holdsRecord(CardType type);
 
 // Blocks a write never changes: the T5557 configuration (a wrong one makes the card unreadable),
-// the EM4469 UID word, the Mifare maker block and every Mifare sector trailer.
+// the EM4469 UID word, the Mifare maker block and every Mifare sector trailer, the Ultralight's
+// UID, lock and one-time pages (0-3).
 bool isReadOnlyBlock(CardType type, std::size_t block);
 
 // A blank card of the type as it comes from the factory: zeros where the record goes, the fixed
-// parts filled in. `uidSeed` makes the UID of EM4469 and Mifare cards.
+// parts filled in. `uidSeed` makes the UID of EM4469, Mifare and Ultralight cards.
 Card blankCard(CardType type, std::uint32_t uidSeed);
 
-// The UID a reader reports on selecting the card. A T5557 carries none and reports zeros.
+// The UID a reader reports on selecting the card. A T5557 carries none and reports four zeros.
 Uid cardUid(const Card& card);
 
 Record cardRecord(const Card& card);

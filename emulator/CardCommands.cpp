@@ -1,5 +1,6 @@
 #include "emulator/CardCommands.h"
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 
@@ -15,14 +16,22 @@ namespace {
 void newCard(std::span<const std::string> args) {
   std::optional<CardType> type;
   std::optional<Record> record;
+  std::optional<std::vector<std::uint8_t>> keyA;
   std::filesystem::path file;
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--type" && i + 1 < args.size()) {
       type = parseCardType(args[++i]);
-      if (!type) throw UsageError("--type is t5557, em4469 or mifare1k, not '" + args[i] + "'");
+      if (!type) {
+        throw UsageError("--type is t5557, em4469, mifare1k or ultralight, not '" + args[i] + "'");
+      }
     } else if (args[i] == "--record" && i + 1 < args.size()) {
       record = recordFromHex(args[++i]);
       if (!record) throw UsageError("--record is 48 hex digits, not '" + args[i] + "'");
+    } else if (args[i] == "--key-a" && i + 1 < args.size()) {
+      keyA = fromHex(args[++i]);
+      if (!keyA || keyA->size() != kMifareFactoryKey.size()) {
+        throw UsageError("--key-a is 12 hex digits, not '" + args[i] + "'");
+      }
     } else if (!args[i].starts_with("--") && file.empty()) {
       file = args[i];
     } else {
@@ -31,8 +40,17 @@ void newCard(std::span<const std::string> args) {
   }
   if (!type) throw UsageError("card new needs --type");
   if (file.empty()) throw UsageError("card new needs a FILE");
+  if (record && !holdsRecord(*type)) {
+    throw UsageError("an " + std::string(cardTypeName(*type)) + " card holds no key-card record");
+  }
+  if (keyA && *type != CardType::Mifare1K) throw UsageError("--key-a is for mifare1k cards");
   Card card = blankCard(*type, uidSeedFor(file));
   if (record) setCardRecord(card, *record);
+  if (keyA) {
+    std::array<std::uint8_t, 6> key{};
+    std::ranges::copy(*keyA, key.begin());
+    setMifareKeyA(card, key);
+  }
   saveCard(file, card);
 }
 

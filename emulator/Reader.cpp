@@ -108,7 +108,8 @@ link::Frame Reader::answer(const link::Frame& request) {
 }
 
 bool Reader::worksOn(CardType type) const {
-  return (kind_ == ReaderKind::Mifare) == (type == CardType::Mifare1K);
+  if (kind_ == ReaderKind::Mifare) return type == CardType::Mifare1K;
+  return type == CardType::T5557 || type == CardType::EM4469;
 }
 
 Reader::CardOrStatus Reader::presentCard() {

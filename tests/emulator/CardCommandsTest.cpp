@@ -37,5 +37,32 @@ TEST(CardCommands, NewRecordAndBlock) {
   EXPECT_NE(testing::cardBlock(dir / "a", 0), testing::cardBlock(dir / "b", 0));
 }
 
+TEST(CardCommands, AKeyOfItsOwnForAMifareCardAndAnUltralightWithoutARecord) {
+  testing::TempDir dir;
+  const std::string file = (dir / "card").string();
+  runCard({"new", "--type", "mifare1k", file, "--key-a", "a0a1a2a3a4a5"});
+  for (const char* trailer : {"3", "7", "63"}) {
+    EXPECT_EQ(runCard({"block", file, trailer}), "A0A1A2A3A4A5FF078069FFFFFFFFFFFF\n");
+  }
+  runCard({"new", "--type", "ultralight", file});
+  EXPECT_EQ(runCard({"block", file, "15"}), "00000000\n");
+  EXPECT_NE(runCard({"block", file, "16"}, 2).find("block 16 is not on this ultralight card"),
+            std::string::npos);
+  const std::string ultralightUid = runCard({"block", file, "0"});
+
+  const std::pair<std::vector<std::string>, const char*> refused[] = {
+      {{"new", "--type", "ultralight", file, "--record", std::string(48, '0')},
+       "an ultralight card holds no key-card record"},
+      {{"new", "--type", "t5557", file, "--key-a", "A0A1A2A3A4A5"}, "--key-a is for mifare1k"},
+      {{"new", "--type", "mifare1k", file, "--key-a", "A0A1A2A3A4"}, "--key-a is 12 hex digits"},
+  };
+  for (const auto& [args, message] : refused) {
+    SCOPED_TRACE(message);
+    EXPECT_NE(runCard(args, 2).find(message), std::string::npos);
+  }
+  EXPECT_EQ(runCard({"block", file, "0"}), ultralightUid)
+      << "a refused card new leaves the card as it was";
+}
+
 }  // namespace
 }  // namespace keycard::emulator

@@ -25,9 +25,10 @@ std::string runCard(std::vector<std::string> args) {
 }  // namespace
 
 void newCard(const std::string& type, const std::filesystem::path& file,
-             std::optional<std::string> recordHex48) {
+             std::optional<std::string> recordHex48, std::optional<std::string> keyAHex12) {
   std::vector<std::string> args{"new", "--type", type, file.string()};
   if (recordHex48) args.insert(args.end(), {"--record", *recordHex48});
+  if (keyAHex12) args.insert(args.end(), {"--key-a", *keyAHex12});
   runCard(std::move(args));
 }
 
