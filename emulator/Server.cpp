@@ -1,16 +1,15 @@
 #include "emulator/Server.h"
 
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
 
 #include "emulator/PseudoTerminal.h"
+#include "emulator/StopSignals.h"
 #include "emulator/TrafficLog.h"
 #include "link/Frame.h"
 
@@ -32,50 +31,6 @@ constexpr auto kHangUpWait = 1000ms;
 constexpr auto kArrivalWait = 50ms;
 constexpr auto kHangUpPoll = 2ms;
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void requestStop(int /*signal*/) {
-  stopRequested = 1;
-}
-
-// SIGINT and SIGTERM stay blocked except inside ppoll, so a stop is never missed between a check
-// of the flag and the wait.
-class StopSignals {
- public:
-  StopSignals() {
-    struct sigaction action {};
-    action.sa_handler = requestStop;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    ::sigprocmask(SIG_BLOCK, &stops, &waitMask_);
-    sigdelset(&waitMask_, SIGINT);
-    sigdelset(&waitMask_, SIGTERM);
-  }
-
-  // Waits for `fd` to be ready for `events` (fd < 0: just waits). False when a stop came.
-  bool wait(int fd, short events, std::chrono::microseconds timeout, bool* ready = nullptr) const {
-    pollfd pfd{fd, events, 0};
-    const timespec limit{static_cast<time_t>(timeout.count() / 1'000'000),
-                         static_cast<long>(timeout.count() % 1'000'000) * 1000};
-    const int result =
-        ::ppoll(&pfd, fd < 0 ? 0 : 1, timeout.count() < 0 ? nullptr : &limit, &waitMask_);
-    if (ready != nullptr) *ready = result > 0;
-    if (result < 0 && errno != EINTR) {
-      throw std::runtime_error(std::string("cannot wait for the line: ") + std::strerror(errno));
-    }
-    return stopRequested == 0;
-  }
-
- private:
-  sigset_t waitMask_{};
-};
-
 std::string describeReply(const link::Frame& reply) {
   std::string note(commandName(reply.command));
   note += " reply ";
@@ -95,7 +50,7 @@ class Session {
 
   int run() {
     std::vector<std::uint8_t> input;
-    while (stopRequested == 0) {
+    while (!StopSignals::stopRequested()) {
       bool readable = false;
       const auto timeout = input.empty() ? -1ms : kPartialFrameTimeout;
       if (!signals_.wait(line_.master(), POLLIN, timeout, &readable)) break;
@@ -126,7 +81,7 @@ class Session {
 
   // Answers every whole frame at the front of `input`; an exit code when the emulator must end.
   std::optional<int> answerComplete(std::vector<std::uint8_t>& input) {
-    while (!input.empty() && stopRequested == 0) {
+    while (!input.empty() && !StopSignals::stopRequested()) {
       const link::DecodeResult decoded = link::decodeFrame(input);
       if (decoded.status == link::DecodeStatus::NeedMore) break;
       if (decoded.status != link::DecodeStatus::Complete) {
