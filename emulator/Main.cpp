@@ -1,4 +1,5 @@
-// keycard-emulator: a reader on a pseudo-terminal, for tests and for trying the tool without one.
+// keycard-emulator: a reader on a pseudo-terminal, or a card on a virtual PC/SC reader, for tests
+// and for trying the tool without one.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -7,6 +8,7 @@
 #include "emulator/CardCommands.h"
 #include "emulator/Options.h"
 #include "emulator/Server.h"
+#include "emulator/VpcdCard.h"
 #include "link/PortName.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +22,9 @@ int main(int argc, char** argv) {
     return emu::kExitOk;
   }
   try {
-    return emu::serve(emu::parseServeOptions(args, std::getenv(keycard::link::kPortDirVariable)));
+    const auto options =
+        emu::parseServeOptions(args, std::getenv(keycard::link::kPortDirVariable));
+    return options.vpcdPort != 0 ? emu::serveVpcd(options) : emu::serve(options);
   } catch (const emu::UsageError& error) {
     std::cerr << "keycard-emulator: " << error.what() << '\n' << emu::usageText();
     return emu::kExitUsage;

@@ -1,6 +1,7 @@
 #include "emulator/Options.h"
 
 #include <limits>
+#include <optional>
 
 #include "link/DecimalNumber.h"
 #include "link/PortName.h"
@@ -21,6 +22,30 @@ int parseRequestNumber(const std::string& text) {
   return *number;
 }
 
+int parseTcpPort(const std::string& text) {
+  const std::optional<int> number = link::parseDecimal<int>(text);
+  if (!number || *number < 1 || *number > 65535) {
+    throw UsageError("--vpcd is a TCP port from 1 to 65535, not '" + text + "'");
+  }
+  return *number;
+}
+
+// The card on a virtual PC/SC reader has no serial line, and only the faults a card can make.
+void checkVpcdOptions(const ServeOptions& options, bool haveSerialOptions) {
+  if (options.kind != ReaderKind::Mifare) {
+    throw UsageError("--vpcd plays a Mifare card on a contactless reader: give --kind mifare");
+  }
+  if (haveSerialOptions) {
+    throw UsageError("--port, --port-dir and --wire-delay are for the serial reader, not --vpcd");
+  }
+  // No silent: vpcd waits for a card's answer for ever, so pcscd would hang where a real
+  // reader's driver gives up; none of the frame faults, since there are no frames.
+  if (options.fault != Fault::None && options.fault != Fault::Tear &&
+      options.fault != Fault::Late) {
+    throw UsageError("with --vpcd the faults are tear and late");
+  }
+}
+
 }  // namespace
 
 std::string_view usageText() {
@@ -28,7 +53,10 @@ std::string_view usageText() {
       "usage: keycard-emulator --kind proximity|mifare --port COMn --card FILE\n"
       "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
       "                        [--log FILE]\n"
-      "       keycard-emulator card new --type t5557|em4469|mifare1k FILE [--record HEX48]\n"
+      "       keycard-emulator --kind mifare --vpcd PORT --card FILE\n"
+      "                        [--fault tear|late [--fault-from N]] [--log FILE]\n"
+      "       keycard-emulator card new --type t5557|em4469|mifare1k|ultralight FILE\n"
+      "                        [--record HEX48] [--key-a HEX12]\n"
       "       keycard-emulator card record FILE\n"
       "       keycard-emulator card block FILE N\n"
       "faults: silent late slow stale corrupt truncate garbage oversize hangup tear\n"
@@ -42,6 +70,7 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
   ServeOptions options;
   bool haveKind = false;
   bool haveFaultFrom = false;
+  bool haveSerialOptions = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
     auto value = [&]() -> const std::string& {
@@ -53,7 +82,10 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
       if (!kind) throw UsageError("--kind is proximity or mifare, not '" + args[i] + "'");
       options.kind = *kind;
       haveKind = true;
+    } else if (option == "--vpcd") {
+      options.vpcdPort = parseTcpPort(value());
     } else if (option == "--port") {
+      haveSerialOptions = true;
       options.port = value();
       if (!link::portNumber(options.port, kLastEmulatedPort)) {
         throw UsageError("--port is a name from COM1 to COM" + std::to_string(kLastEmulatedPort) +
@@ -62,8 +94,10 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
     } else if (option == "--card") {
       options.card = value();
     } else if (option == "--port-dir") {
+      haveSerialOptions = true;
       options.portDir = value();
     } else if (option == "--wire-delay") {
+      haveSerialOptions = true;
       options.wireDelay = true;
     } else if (option == "--fault") {
       const auto fault = parseFault(value());
@@ -79,11 +113,15 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
     }
   }
   if (!haveKind) throw UsageError("--kind is missing");
-  if (options.port.empty()) throw UsageError("--port is missing");
   if (options.card.empty()) throw UsageError("--card is missing");
   if (haveFaultFrom && options.fault == Fault::None) {
     throw UsageError("--fault-from says when the fault starts, so it needs --fault");
   }
+  if (options.vpcdPort != 0) {
+    checkVpcdOptions(options, haveSerialOptions);
+    return options;
+  }
+  if (options.port.empty()) throw UsageError("--port is missing");
   if (options.portDir.empty()) {
     if (portDirFromEnvironment == nullptr || *portDirFromEnvironment == '\0') {
       throw UsageError("no folder for the port link: give --port-dir or set " +

@@ -26,6 +26,9 @@ struct ServeOptions {
   Fault fault = Fault::None;
   int faultFrom = 1;  // the fault spoils requests from this one on (counted from 1)
   std::filesystem::path log;
+  // Not 0: play the card on the virtual PC/SC reader listening on 127.0.0.1:vpcdPort instead of
+  // a serial reader on a pseudo-terminal.
+  int vpcdPort = 0;
 };
 
 // `args` without the program name; `portDirFromEnvironment` is $KEYCARD_PORT_DIR or null.

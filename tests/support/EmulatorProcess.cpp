@@ -34,9 +34,13 @@ int stopProcess(pid_t pid) {
 }  // namespace
 
 EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
-  std::vector<std::string> args{
-      KEYCARD_EMULATOR_PATH, "--kind", options.kind, "--port", "COM1", "--card",
-      options.card.string()};
+  std::vector<std::string> args{KEYCARD_EMULATOR_PATH, "--kind", options.kind, "--card",
+                                options.card.string()};
+  if (options.vpcdPort != 0) {
+    args.insert(args.end(), {"--vpcd", std::to_string(options.vpcdPort)});
+  } else {
+    args.insert(args.end(), {"--port", "COM1"});
+  }
   if (!options.portDir.empty()) args.insert(args.end(), {"--port-dir", options.portDir.string()});
   if (options.wireDelay) args.emplace_back("--wire-delay");
   if (!options.log.empty()) args.insert(args.end(), {"--log", options.log.string()});

@@ -21,9 +21,13 @@ struct EmulatorOptions {
   std::filesystem::path log{};  // empty: no log
   std::string fault{};          // empty: none
   int faultFrom = 1;  // the first request the fault spoils; earlier ones are answered soundly
+  // Not 0: the card on the virtual PC/SC reader at 127.0.0.1:vpcdPort (kind "mifare", no port).
+  int vpcdPort = 0;
 };
 
-// Starts keycard-emulator on COM1 and waits until it answers there; stops it on destruction.
+// Starts keycard-emulator on COM1, or with its card on the virtual PC/SC reader, and waits until
+// it is ready (the port answers; pcscd has powered the card, or there is no card file yet); stops
+// it on destruction.
 class EmulatorProcess {
  public:
   // Throws std::runtime_error when the emulator does not report "ready" within 5 s.
@@ -73,11 +77,13 @@ class ScopedPortDir : public ScopedEnv {
 };
 
 // Card files, made and read by `keycard-emulator card new|record|block`. `type` is "t5557",
-// "em4469" or "mifare1k"; hex is capital on output and either case on input. Throw
+// "em4469", "mifare1k" or "ultralight"; hex is capital on output and either case on input.
+// `keyAHex12` gives a Mifare 1K card a key A of its own in every sector. Throw
 // std::runtime_error with the command's message on a bad argument (a block not on the card
 // among them) or an unreadable file.
 void newCard(const std::string& type, const std::filesystem::path& file,
-             std::optional<std::string> recordHex48 = {});
+             std::optional<std::string> recordHex48 = {},
+             std::optional<std::string> keyAHex12 = {});
 std::string cardRecord(const std::filesystem::path& file);
 std::string cardBlock(const std::filesystem::path& file, int n);
 

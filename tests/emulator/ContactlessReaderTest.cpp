@@ -1,0 +1,195 @@
+// The contactless reader's answers to the storage-card pseudo-APDUs, one exchange after another
+// on a fresh reader and card, as a host would send them.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "EmulatorProcess.h"
+#include "emulator/CardFile.h"
+#include "emulator/ContactlessReader.h"
+
+namespace keycard::emulator {
+namespace {
+
+// Hex with or without spaces.
+Bytes bytes(std::string text) {
+  std::erase(text, ' ');
+  return fromHex(text).value();
+}
+
+// A step of a session: a command and the whole response expected, or one of the events below.
+struct Step {
+  std::string command;
+  std::string response = "";
+};
+constexpr const char* kReset = "reset";         // pcscd powers the card off and on
+constexpr const char* kCardAway = "card away";  // the card leaves the field and comes back
+
+struct Session {
+  const char* name;
+  CardType card;
+  std::vector<Step> steps;
+};
+
+constexpr const char* kRecord = "0102030405060708090A0B0C0D0E0F10 1112131415161718";
+constexpr const char* kLoadFactoryKey = "FF 82 00 00 06 FFFFFFFFFFFF";
+constexpr const char* kAuthenticate4 = "FF 86 00 00 05 01 00 04 60 00";
+constexpr const char* kBlock = "00112233445566778899AABBCCDDEEFF";
+
+class ContactlessReaderTest : public ::testing::Test {
+ protected:
+  void play(const Session& session) {
+    SCOPED_TRACE(session.name);
+    Card card = blankCard(session.card, 0xC0FFEE01);
+    if (holdsRecord(session.card)) setCardRecord(card, *recordFromHex(bytesText(kRecord)));
+    saveCard(file_, card);
+    ContactlessReader reader(file_, warnings_);
+    for (const Step& step : session.steps) {
+      SCOPED_TRACE(step.command);
+      if (step.command == kReset) {
+        reader.resetCard();
+      } else if (step.command == kCardAway) {
+        std::filesystem::rename(file_, dir_ / "away");
+        EXPECT_EQ(toHex(reader.answer(bytes("FF CA 00 00 00"))), "6300");
+        std::filesystem::rename(dir_ / "away", file_);
+      } else {
+        EXPECT_EQ(toHex(reader.answer(bytes(step.command))), toHex(bytes(step.response)));
+      }
+    }
+  }
+
+  static std::string bytesText(std::string text) {
+    std::erase(text, ' ');
+    return text;
+  }
+
+  testing::TempDir dir_;
+  const std::filesystem::path file_ = dir_ / "card";
+  std::ostringstream warnings_;
+};
+
+TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
+  const std::string write5 = std::string("FF D6 00 05 10 ") + kBlock;
+  const std::string read5 = std::string(kBlock) + " 9000";
+  const std::string record4 = "0102030405060708090A0B0C0D0E0F10 9000";
+  const Session sessions[] = {
+      {"the UID, whole or with its exact length",
+       CardType::Mifare1K,
+       {{"FF CA 00 00 00", "C0FFEE01 9000"},
+        {"FF CA 00 00 04", "C0FFEE01 9000"},
+        {"FF CA 00 00 02", "6C 04"},
+        {"FF CA 01 00 00", "6A 81"},  // an ATS only ISO 14443-4 cards have
+        {"FF CA 00 01 00", "6B 00"},
+        {"FF CA 00 00", "67 00"}}},
+      {"blocks open only after the sector's key A",
+       CardType::Mifare1K,
+       {{"FF B0 00 04 10", "63 00"},
+        {write5, "63 00"},
+        {kLoadFactoryKey, "90 00"},
+        {kAuthenticate4, "90 00"},
+        {"FF B0 00 04 10", record4},
+        {"FF B0 00 04 00", record4},
+        {"FF B0 00 08 10", "63 00"},  // another sector
+        {write5, "90 00"},
+        {"FF B0 00 05 10", read5}}},
+      {"a wrong key halts the chip until it is reset",
+       CardType::Mifare1K,
+       {{"FF 82 00 01 06 000000000000", "90 00"},
+        {kLoadFactoryKey, "90 00"},
+        {"FF 86 00 00 05 01 00 04 60 01", "63 00"},
+        {kAuthenticate4, "63 00"},
+        {kReset, ""},
+        {kAuthenticate4, "90 00"},
+        {"FF B0 00 04 10", record4}}},
+      {"an empty key slot opens nothing", CardType::Mifare1K, {{kAuthenticate4, "63 00"}}},
+      {"reset and a card that leaves close the sector, the reader keeps its keys",
+       CardType::Mifare1K,
+       {{kLoadFactoryKey, "90 00"},
+        {kAuthenticate4, "90 00"},
+        {kReset, ""},
+        {"FF B0 00 04 10", "63 00"},
+        {kAuthenticate4, "90 00"},
+        {kCardAway, ""},
+        {"FF B0 00 04 10", "63 00"},
+        {kAuthenticate4, "90 00"}}},
+      {"key B opens the sector too",
+       CardType::Mifare1K,
+       {{kLoadFactoryKey, "90 00"},
+        {"FF 86 00 00 05 01 00 05 61 00", "90 00"},
+        {"FF B0 00 06 10", "00000000000000000000000000000000 9000"}}},
+      {"the maker's block and the trailers never change; key A never reads back",
+       CardType::Mifare1K,
+       {{kLoadFactoryKey, "90 00"},
+        {"FF 86 00 00 05 01 00 00 60 00", "90 00"},
+        {std::string("FF D6 00 00 10 ") + kBlock, "63 00"},
+        {std::string("FF D6 00 03 10 ") + kBlock, "63 00"},
+        {"FF B0 00 03 10", "000000000000 FF078069 FFFFFFFFFFFF 9000"},
+        {"FF B0 00 00 10", "C0FFEE01 D0 08 0400 0000000000000000 9000"}}},
+      {"lengths and parameters the reader checks itself",
+       CardType::Mifare1K,
+       {{kLoadFactoryKey, "90 00"},
+        {kAuthenticate4, "90 00"},
+        {"FF D6 00 04 0F 00112233445566778899AABBCCDDEE", "67 00"},
+        {"FF D6 00 04 10 00112233445566778899AABBCCDDEE", "67 00"},
+        {"FF B0 00 04 08", "6C 10"},
+        {"FF B0 00 40 10", "6A 82"},
+        {"FF B0 01 04 10", "6A 82"},
+        {"FF 86 00 00 05 01 00 40 60 00", "6A 82"},
+        {"FF 86 00 00 05 02 00 04 60 00", "6B 00"},
+        {"FF 86 00 00 05 01 00 04 62 00", "6B 00"},
+        {"FF 86 00 00 05 01 00 04 60 02", "6B 00"},
+        {"FF 86 00 00 04 01 00 04 60", "67 00"},
+        {"FF 82 00 02 06 FFFFFFFFFFFF", "6B 00"},
+        {"FF 82 20 00 06 FFFFFFFFFFFF", "6B 00"},
+        {"FF 82 00 00 05 FFFFFFFFFF", "67 00"},
+        {"FF B0 00 04 10", record4}}},  // none of it closed the sector
+      {"instructions and classes it does not know",
+       CardType::Mifare1K,
+       {{"00 A4 04 00 00", "6E 00"},
+        {"FF 12 00 00 00", "6D 00"},
+        {"FF 00 00 00 02 D4 02", "6A 81"},
+        {"FF 00 40 CF 04 01 01 01 01", "90 00"},
+        {"FF 00 40 CF 03 01 01 01", "67 00"},
+        {"FF", "67 00"}}},
+      {"an Ultralight: seven-byte UID, no keys, four-byte pages read four at a time",
+       CardType::MifareUltralight,
+       {{"FF CA 00 00 00", "04 C0FFEE01 C1 11 9000"},
+        {kLoadFactoryKey, "90 00"},
+        {"FF 86 00 00 05 01 00 04 60 00", "63 00"},
+        {"FF D6 00 0F 04 A1A2A3A4", "90 00"},
+        {"FF B0 00 0E 10", "00000000 A1A2A3A4 04C0FF B3 EE01C111 9000"},
+        {"FF D6 00 03 04 A1A2A3A4", "63 00"},
+        {"FF D6 00 04 10 00112233445566778899AABBCCDDEEFF", "67 00"},
+        {"FF B0 00 10 10", "6A 82"}}},
+      {"a 125 kHz card is not seen", CardType::T5557, {{"FF CA 00 00 00", "63 00"}}},
+  };
+  for (const Session& session : sessions) play(session);
+  EXPECT_EQ(warnings_.str(), "");
+}
+
+TEST_F(ContactlessReaderTest, AWriteLandsInTheCardFileAndNowhereElse) {
+  saveCard(file_, blankCard(CardType::Mifare1K, 1));
+  Card expected = *loadCard(file_);
+  ContactlessReader reader(file_, warnings_);
+  for (const char* command : {kLoadFactoryKey, kAuthenticate4}) reader.answer(bytes(command));
+  ASSERT_EQ(toHex(reader.answer(bytes(std::string("FF D6 00 06 10 ") + kBlock))), "9000");
+  expected.blocks[6] = bytes(kBlock);
+  EXPECT_EQ(loadCard(file_), expected);
+
+  // A file that is no card: the card does not answer, and the reader says why on stderr.
+  std::filesystem::remove(file_);
+  std::filesystem::create_directory(file_);
+  EXPECT_EQ(toHex(reader.answer(bytes("FF CA 00 00 00"))), "6300");
+  EXPECT_NE(warnings_.str().find(file_.string()), std::string::npos) << warnings_.str();
+}
+
+TEST(AnswerToReset, NamesTheCardForPcscAndLeavesOutTheChipsAContactlessReaderCannotSee) {
+  EXPECT_EQ(toHex(answerToReset(CardType::Mifare1K)), "3B8F8001804F0CA000000306030001000000006A");
+  EXPECT_EQ(toHex(answerToReset(CardType::MifareUltralight)),
+            "3B8F8001804F0CA0000003060300030000000068");
+  EXPECT_TRUE(answerToReset(CardType::T5557).empty());
+  EXPECT_TRUE(answerToReset(CardType::EM4469).empty());
+}
+
+}  // namespace
+}  // namespace keycard::emulator

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include "emulator/Card.h"
+#include "emulator/VpcdMessages.h"
+
+namespace keycard::emulator {
+namespace {
+
+TEST(VpcdMessages, TakesWholeMessagesOffTheFrontAndWaitsForTheRest) {
+  struct Row {
+    const char* name;
+    std::string input;
+    std::vector<std::string> messages;
+    std::string left;
+  };
+  const std::string long_(512, 'E');
+  const Row rows[] = {
+      {"nothing yet", "", {}, ""},
+      {"half a length", "00", {}, "00"},
+      {"a length without its payload", "0001", {}, "0001"},
+      {"a control", "000104", {"04"}, ""},
+      {"an empty payload", "0000", {""}, ""},
+      {"two at once and the start of a third", "0002AABB00010100", {"AABB", "01"}, "00"},
+      {"a length above 255", "0100" + long_ + "01", {long_}, "01"},
+  };
+  for (const auto& [name, input, messages, left] : rows) {
+    SCOPED_TRACE(name);
+    std::vector<std::uint8_t> buffer = *fromHex(input);
+    std::vector<std::string> taken;
+    while (auto message = takeVpcdMessage(buffer)) taken.push_back(toHex(*message));
+    EXPECT_EQ(taken, messages);
+    EXPECT_EQ(toHex(buffer), left);
+  }
+}
+
+TEST(VpcdMessages, PutsTheLengthBigEndianInFront) {
+  EXPECT_EQ(toHex(vpcdMessage(*fromHex("9000"))), "00029000");
+  const auto message = vpcdMessage(std::vector<std::uint8_t>(300, 0x11));
+  EXPECT_EQ(toHex(std::span(message).first(2)), "012C");
+  EXPECT_EQ(message.size(), 302u);
+}
+
+}  // namespace
+}  // namespace keycard::emulator
