@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# Runs COMMAND beside a pcscd of its own that serves the virtual PC/SC reader (vsmartcard's vpcd:
+# "Virtual PCD 00 00" on a free TCP port, "Virtual PCD 00 01" on the next) and nothing else.
+#
+#   scripts/private-pcscd.sh COMMAND [ARGS...]
+#
+# pcscd always serves /run/pcscd, so this one lives in a private mount namespace with a tmpfs
+# there: whatever runs inside talks to it, the machine's pcscd (if any) never sees it. The USB
+# reader drivers are hidden from it too, so a reader plugged into the machine stays with the
+# machine's pcscd. Inside, COMMAND finds the virtual reader's port in KEYCARD_VPCD_PORT (play a card
+# there with `keycard-emulator --kind mifare --vpcd $KEYCARD_VPCD_PORT --card FILE`) and the
+# private pcscd's process id in KEYCARD_PCSCD_PID (to stop it mid-test).
+#
+# Needs root. Exit status: COMMAND's, or 125 with a message when the private pcscd cannot start.
+set -euo pipefail
+
+me=private-pcscd
+fail() {
+  echo "$me: $*" >&2
+  exit 125
+}
+
+# Any command that fails unexpectedly ends the script with a word, not silently.
+trap 'fail "line $LINENO failed"' ERR
+
+[ $# -gt 0 ] || fail "usage: scripts/private-pcscd.sh COMMAND [ARGS...]"
+
+vpcd_conf=/etc/reader.conf.d/vpcd
+drivers=/usr/lib/pcsc/drivers  # the USB readers' drivers, which pcscd loads on hotplug
+socket=/run/pcscd/pcscd.comm
+
+if [ -z "${KEYCARD_PRIVATE_PCSCD_INSIDE:-}" ]; then
+  [ "$(id -u)" -eq 0 ] ||
+    fail "needs root: a private pcscd needs a mount namespace of its own (run it with sudo)"
+  command -v pcscd >/dev/null || fail "pcscd is not installed (apt-get install pcscd)"
+  [ -r "$vpcd_conf" ] ||
+    fail "the virtual reader driver is not installed (no $vpcd_conf; apt-get install vsmartcard-vpcd)"
+  command -v unshare >/dev/null || fail "unshare is missing (it comes with util-linux)"
+  unshare --mount --propagation private true 2>/dev/null ||
+    fail "unshare --mount was refused: this machine (or container) does not allow mount namespaces"
+  KEYCARD_PRIVATE_PCSCD_INSIDE=1 exec unshare --mount --propagation private "$0" "$@"
+fi
+
+# Inside the private mount namespace from here on: mounts made here vanish with it.
+work=$(mktemp -d "${TMPDIR:-/tmp}/keycard-pcscd.XXXXXX")
+pcscd_pid=
+stop_pcscd() {
+  [ -n "$pcscd_pid" ] || return 0
+  kill "$pcscd_pid" 2>/dev/null || true
+  for _ in $(seq 100); do
+    kill -0 "$pcscd_pid" 2>/dev/null || break
+    sleep 0.02
+  done
+  kill -KILL "$pcscd_pid" 2>/dev/null || true
+  wait "$pcscd_pid" 2>/dev/null || true
+  pcscd_pid=
+}
+cleanup() {
+  stop_pcscd
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+library=$(awk '$1 == "LIBPATH" { print $2 }' "$vpcd_conf")
+[ -r "$library" ] || fail "$vpcd_conf names the driver $library, which is not there"
+
+mkdir -p /run/pcscd
+mount -t tmpfs -o mode=0755 tmpfs /run/pcscd || fail "cannot mount a tmpfs on /run/pcscd"
+if [ -d "$drivers" ]; then
+  cp "$library" "$work/driver.so"
+  mount -t tmpfs -o mode=0755 tmpfs "$drivers" || fail "cannot hide $drivers"
+  # The vpcd driver keeps its place (it usually lies among the hidden ones).
+  mkdir -p "$(dirname "$library")"
+  cp "$work/driver.so" "$library"
+fi
+
+# The ports in state LISTEN (0A) on the machine, decimal, one a line.
+listening_ports() {
+  local local_address state
+  tail -q -n +2 /proc/net/tcp /proc/net/tcp6 2>/dev/null |
+    while read -r _ local_address _ state _; do
+      if [ "$state" = 0A ]; then echo $((16#${local_address##*:})); fi
+    done
+}
+
+# True when process $1 listens on TCP port $2 (the port may be free for anyone else to take).
+listens_on() {
+  local inodes local_address state inode
+  inodes=$(find "/proc/$1/fd" -lname 'socket:*' -printf '%l\n' 2>/dev/null | tr -dc '0-9\n')
+  [ -n "$inodes" ] || return 1
+  while read -r _ local_address _ state _ _ _ _ _ inode _; do
+    [ "$state" = 0A ] && [ $((16#${local_address##*:})) -eq "$2" ] &&
+      grep -qx "$inode" <<<"$inodes" && return 0
+  done < <(tail -q -n +2 /proc/net/tcp /proc/net/tcp6 2>/dev/null)
+  return 1
+}
+
+# Starts pcscd with the vpcd reader on $1 (and $1 + 1); true once it serves both its socket and
+# the reader's port. Polls, at most about 5 s.
+start_pcscd() {
+  local port=$1 hex
+  hex=$(printf '0x%04X' "$port")
+  mkdir -p "$work/conf"
+  sed -e "s|^DEVICENAME.*|DEVICENAME /dev/null:$hex|" -e "s|^CHANNELID.*|CHANNELID $hex|" \
+    "$vpcd_conf" >"$work/conf/vpcd"
+  rm -f "$socket"
+  # --pdeathsig: pcscd goes when this script goes, however it ends.
+  local launcher=()
+  command -v setpriv >/dev/null && launcher=(setpriv --pdeathsig TERM)
+  "${launcher[@]}" pcscd --foreground --config "$work/conf" >"$work/pcscd.log" 2>&1 &
+  pcscd_pid=$!
+  for _ in $(seq 250); do
+    kill -0 "$pcscd_pid" 2>/dev/null || return 1
+    [ -S "$socket" ] && listens_on "$pcscd_pid" "$port" && return 0
+    sleep 0.02
+  done
+  return 1
+}
+
+# A free port and its neighbour, below the range the kernel hands out for outgoing connections.
+# Another private pcscd may take the same one at the same moment: then ours fails to listen and
+# the next attempt picks again.
+started=
+for _ in 1 2 3 4 5; do
+  busy=$(listening_ports)
+  port=$((20000 + RANDOM % 12000))
+  grep -qx -e "$port" -e "$((port + 1))" <<<"$busy" && continue
+  if start_pcscd "$port"; then
+    started=yes
+    break
+  fi
+  stop_pcscd
+done
+if [ -z "$started" ]; then
+  echo "$me: pcscd with the virtual reader did not start; its last words:" >&2
+  tail -n 20 "$work/pcscd.log" >&2 || true
+  fail "cannot start a private pcscd"
+fi
+
+trap - ERR
+set +e
+KEYCARD_VPCD_PORT=$port KEYCARD_PCSCD_PID=$pcscd_pid "$@"
+status=$?
+set -e
+exit "$status"
