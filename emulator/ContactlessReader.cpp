@@ -1,9 +1,9 @@
-#include "ContactlessReader.h"
+#include "emulator/ContactlessReader.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "CardFile.h"
+#include "emulator/CardFile.h"
 
 namespace keycard::emulator {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Card.h"
+#include "emulator/Card.h"
 
 namespace keycard::emulator {
 

@@ -1,4 +1,4 @@
-#include "StopSignals.h"
+#include "emulator/StopSignals.h"
 
 #include <poll.h>
 

@@ -1,4 +1,4 @@
-#include "VpcdCard.h"
+#include "emulator/VpcdCard.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,12 +11,12 @@
 #include <cstring>
 #include <iostream>
 
-#include "CardFile.h"
-#include "ContactlessReader.h"
-#include "Server.h"
-#include "StopSignals.h"
-#include "TrafficLog.h"
-#include "VpcdMessages.h"
+#include "emulator/CardFile.h"
+#include "emulator/ContactlessReader.h"
+#include "emulator/Server.h"
+#include "emulator/StopSignals.h"
+#include "emulator/TrafficLog.h"
+#include "emulator/VpcdMessages.h"
 
 namespace keycard::emulator {
 
@@ -188,6 +188,7 @@ class VpcdSession {
     }
     input_.clear();
     poweredOn_ = false;
+    atrAfterPowerOn_ = false;
     leaving_ = false;
     reader_.resetCard();
     log_.line("--", {}, "card on the reader");
@@ -202,6 +203,9 @@ class VpcdSession {
   }
 
   void handle(const Bytes& message) {
+    // pcscd's event thread powers a new card, reads its ATR and only then shows the card to
+    // clients; its next message (the next presence poll, some 400 ms on) comes once that is done.
+    if (atrAfterPowerOn_ && !announced_) announceReady();
     if (message.size() == 1) {
       control(message[0]);
     } else if (!message.empty()) {
@@ -217,7 +221,7 @@ class VpcdSession {
         return;
       }
       send(atr_);
-      if (poweredOn_ && !announced_) announceReady();  // pcscd has the card's ATR: it is usable
+      if (poweredOn_) atrAfterPowerOn_ = true;
       return;
     }
     log_.line("<-", std::span(&control, 1), controlName(control));
@@ -285,7 +289,8 @@ class VpcdSession {
   Bytes input_;
   Bytes atr_;
   bool poweredOn_ = false;  // since the card was laid on
-  bool leaving_ = false;    // taken off, until pcscd looks for it again
+  bool atrAfterPowerOn_ = false;
+  bool leaving_ = false;  // taken off, until pcscd looks for it again
   bool announced_ = false;
   std::string lastWarning_;
   int commands_ = 0;  // stops counting at --fault-from, so it never overflows

@@ -2,11 +2,12 @@
 // pcscd): the card is on the reader while its file exists, i.e. connected to vpcd's TCP port.
 #pragma once
 
-#include "Options.h"
+#include "emulator/Options.h"
 
 namespace keycard::emulator {
 
-// Prints "ready" on stdout once pcscd has powered the card, or at once when there is no card the
+// Prints "ready" on stdout once pcscd shows the card to its clients (it has powered the card and
+// looked for it again), or at once when there is no card the
 // reader can see (no file, a 125 kHz card). Serves until SIGINT or SIGTERM and returns the exit
 // code; throws std::runtime_error when it cannot set up (the log file).
 int serveVpcd(const ServeOptions& options);

@@ -1,4 +1,4 @@
-#include "VpcdMessages.h"
+#include "emulator/VpcdMessages.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 
 #include <sstream>
 
-#include "EmulatorProcess.h"
 #include "emulator/CardFile.h"
 #include "emulator/ContactlessReader.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {

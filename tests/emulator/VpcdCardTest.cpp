@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
-#include "EmulatorProcess.h"
 #include "emulator/Card.h"
+#include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {
