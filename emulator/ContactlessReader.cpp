@@ -16,8 +16,8 @@ constexpr std::uint8_t kVolatileKey = 0x00;          // P1 of LOAD KEY
 constexpr std::uint8_t kAuthenticateVersion = 0x01;  // first byte of AUTHENTICATE's data
 constexpr std::uint8_t kKeyA = 0x60;
 constexpr std::uint8_t kKeyB = 0x61;
-constexpr std::size_t kKeyBOffset = 10;  // in a Mifare sector trailer
-constexpr std::size_t kReadLength = 16;  // what READ BINARY returns on both chips
+constexpr std::ptrdiff_t kKeyBOffset = 10;  // in a Mifare sector trailer
+constexpr std::size_t kReadLength = 16;     // what READ BINARY returns on both chips
 constexpr std::uint8_t kUltralightCardName = 0x03;
 constexpr std::uint8_t kClassic1KCardName = 0x01;
 

@@ -70,7 +70,7 @@ class Connection {
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      const std::string reason = std::strerror(errno);
+      std::string reason = std::strerror(errno);
       close();
       return reason;
     }

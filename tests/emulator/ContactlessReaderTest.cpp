@@ -20,7 +20,7 @@ Bytes bytes(std::string text) {
 // A step of a session: a command and the whole response expected, or one of the events below.
 struct Step {
   std::string command;
-  std::string response = "";
+  std::string response;
 };
 constexpr const char* kReset = "reset";         // pcscd powers the card off and on
 constexpr const char* kCardAway = "card away";  // the card leaves the field and comes back
