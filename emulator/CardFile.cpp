@@ -1,12 +1,17 @@
 #include "emulator/CardFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <sstream>
 #include <vector>
 
@@ -29,13 +34,23 @@ std::string systemError(const std::string& what, const std::filesystem::path& fi
   return what + " " + file.string() + ": " + std::strerror(errno);
 }
 
-// Closes the descriptor and removes the temporary file unless the save got through.
+constexpr std::string_view kTemporarySuffix = ".tmp-";
+constexpr std::size_t kTemporaryRandomLength = 6;  // mkstemp's XXXXXX
+
+// A file this young may still change within the file system's timestamp granularity (up to 2 s on
+// some) without its stamp showing it, so it is read again rather than trusted.
+constexpr auto kSettledAfter = std::chrono::seconds(2);
+
+// Closes the descriptor and removes the temporary file unless the save got through. Locked while
+// it exists, so an emulator starting meanwhile does not take it for a leftover of a killed save.
 class TemporaryFile {
  public:
   explicit TemporaryFile(const std::filesystem::path& beside)
-      : path_((beside.string() + ".tmp-XXXXXX")) {
+      : path_(beside.string() + std::string(kTemporarySuffix) +
+              std::string(kTemporaryRandomLength, 'X')) {
     fd_ = ::mkstemp(path_.data());
     if (fd_ < 0) throw CardFileError(systemError("cannot create a temporary file for", beside));
+    ::flock(fd_, LOCK_EX);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -134,35 +149,95 @@ Card parseCardFile(std::string_view text, const std::string& source) {
   return card;
 }
 
-std::optional<Card> loadCard(const std::filesystem::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return std::nullopt;
-    throw CardFileError(systemError("cannot open", file));
-  }
+namespace {
+
+bool missing(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
+
+std::int64_t nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+std::string notRegular(const std::filesystem::path& file) {
+  return file.string() + " is not a regular file, so it cannot be a card file";
+}
+
+// Reads at most one byte more than a card file may have, so that a file growing while it is
+// read is refused as well.
+std::string readAtMost(int fd, std::size_t limit, const std::filesystem::path& file) {
   std::string text;
   char chunk[4096];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+  while (text.size() <= limit) {
+    const ssize_t got = ::read(fd, chunk, std::min(sizeof chunk, limit + 1 - text.size()));
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
-      const std::string message = systemError("cannot read", file);
-      ::close(fd);
-      throw CardFileError(message);
+      throw CardFileError(systemError("cannot read", file));
     }
     text.append(chunk, static_cast<std::size_t>(got));
   }
-  ::close(fd);
+  return text;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::optional<Card> loadCard(const std::filesystem::path& file) {
+  // The type is checked before the open: opening a FIFO waits for a writer, and a device may
+  // never end.
+  struct stat status {};
+  if (::stat(file.c_str(), &status) != 0) {
+    if (missing(errno)) return std::nullopt;
+    throw CardFileError(systemError("cannot open", file));
+  }
+  if (!S_ISREG(status.st_mode)) throw CardFileError(notRegular(file));
+  const Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (fd.get() < 0) {
+    if (missing(errno)) return std::nullopt;
+    throw CardFileError(systemError("cannot open", file));
+  }
+  // It may have been replaced since.
+  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    throw CardFileError(notRegular(file));
+  }
+  const std::string tooLarge = file.string() + " is larger than a card file's " +
+                               std::to_string(kMaxCardFileSize / 1024) + " KiB";
+  if (static_cast<std::uint64_t>(status.st_size) > kMaxCardFileSize) throw CardFileError(tooLarge);
+  const std::string text = readAtMost(fd.get(), kMaxCardFileSize, file);
+  if (text.size() > kMaxCardFileSize) throw CardFileError(tooLarge);
   return parseCardFile(text, file.string());
 }
 
 void saveCard(const std::filesystem::path& file, const Card& card) {
+  // The card keeps the permissions it had; a new one is as readable as any other file the user
+  // writes (mkstemp alone would make it private).
+  mode_t mode = 0;
+  struct stat existing {};
+  if (::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    mode = existing.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
   TemporaryFile temporary(file);
-  // mkstemp makes the file private; a card file is as readable as any other file the user writes.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(temporary.fd(), 0666 & ~mask);
+  if (::fchmod(temporary.fd(), mode) != 0) {
+    throw CardFileError(systemError("cannot set the permissions of", temporary.path()));
+  }
   writeAll(temporary.fd(), formatCardFile(card), temporary.path());
   // The rename alone keeps a killed emulator from leaving half a card; no fsync, since an
   // emulated card need not outlive a power cut and a synced save per block would dominate
@@ -172,6 +247,87 @@ void saveCard(const std::filesystem::path& file, const Card& card) {
     throw CardFileError(systemError("cannot replace", file));
   }
   temporary.keep();
+}
+
+namespace {
+
+bool isTemporaryName(const std::string& name, const std::string& cardName) {
+  const std::string prefix = cardName + std::string(kTemporarySuffix);
+  if (name.size() != prefix.size() + kTemporaryRandomLength || !name.starts_with(prefix)) {
+    return false;
+  }
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Whether the file at `path` is what a save cut short left behind (see removeInterruptedSaves).
+bool isInterruptedSave(const std::filesystem::path& path) {
+  // O_NOFOLLOW: a link by that name is not ours.
+  const Descriptor fd(
+      ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+  struct stat status {};
+  if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0) return false;
+  if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid() || status.st_nlink != 1) {
+    return false;
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;  // a save is writing it
+  char start[kHeader.size()];
+  ssize_t got = 0;
+  while ((got = ::read(fd.get(), start, sizeof start)) < 0 && errno == EINTR) {
+  }
+  if (got < 0) return false;
+  const std::string_view text(start, static_cast<std::size_t>(got));
+  if (!kHeader.starts_with(text)) return false;  // empty, or the start of a card file
+  struct stat named {};
+  return ::lstat(path.c_str(), &named) == 0 && named.st_dev == status.st_dev &&
+         named.st_ino == status.st_ino;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> removeInterruptedSaves(const std::filesystem::path& file) {
+  std::vector<std::filesystem::path> removed;
+  const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+  const std::string cardName = file.filename().string();
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    const std::filesystem::path path = entry->path();
+    if (!isTemporaryName(path.filename().string(), cardName) || !isInterruptedSave(path)) continue;
+    if (::unlink(path.c_str()) == 0) removed.push_back(path);
+  }
+  return removed;
+}
+
+const CardFile::Reading& CardFile::look() {
+  struct stat status {};
+  if (::stat(file_.c_str(), &status) != 0) {
+    reading_ = {std::nullopt, missing(errno) ? "" : systemError("cannot open", file_)};
+    stamp_.reset();
+    return reading_;
+  }
+  const Stamp now{static_cast<std::uint64_t>(status.st_dev),
+                  static_cast<std::uint64_t>(status.st_ino),
+                  static_cast<std::int64_t>(status.st_size), nanoseconds(status.st_mtim),
+                  nanoseconds(status.st_ctim)};
+  if (stamp_ == now) return reading_;
+  try {
+    reading_ = {loadCard(file_), {}};
+  } catch (const CardFileError& error) {
+    reading_ = {std::nullopt, error.what()};
+  }
+  // The stamp taken before the read: a change during the read makes the next look read again.
+  timespec clock{};
+  ::clock_gettime(CLOCK_REALTIME, &clock);
+  const std::int64_t age = nanoseconds(clock) - std::max(now.modifiedNs, now.changedNs);
+  const bool settled = age >= std::chrono::nanoseconds(kSettledAfter).count();
+  stamp_ = settled ? std::optional(now) : std::nullopt;
+  return reading_;
+}
+
+void CardFile::save(const Card& card) {
+  stamp_.reset();
+  saveCard(file_, card);
 }
 
 std::uint32_t uidSeedFor(const std::filesystem::path& file) {

@@ -65,6 +65,8 @@ std::string_view statusName(std::uint8_t status) {
       return "AuthFailed";
     case Status::ReadOnly:
       return "ReadOnly";
+    case Status::WriteFailed:
+      return "WriteFailed";
   }
   return "unknown status";
 }
@@ -112,19 +114,22 @@ bool Reader::worksOn(CardType type) const {
   return type == CardType::T5557 || type == CardType::EM4469;
 }
 
+void Reader::warn(const std::string& problem, std::string_view answer) {
+  if (problem == lastProblem_) return;
+  lastProblem_ = problem;
+  if (!problem.empty())
+    warnings_ << "keycard-emulator: " << problem << " (answering " << answer << ")\n";
+}
+
 Reader::CardOrStatus Reader::presentCard() {
-  std::optional<Card> card;
-  try {
-    card = loadCard(cardFile_);
-  } catch (const CardFileError& error) {
-    warnings_ << "keycard-emulator: " << error.what() << " (answering NoCard)\n";
-  }
-  if (!card) {
+  const CardFile::Reading& reading = cardFile_.look();
+  warn(reading.problem, "NoCard");
+  if (!reading.card) {
     authenticatedSector_.reset();  // a card that left the field forgets its authentication
     return {std::nullopt, Status::NoCard};
   }
-  if (!worksOn(card->type)) return {std::nullopt, Status::WrongCardKind};
-  return {std::move(card), Status::Ok};
+  if (!worksOn(reading.card->type)) return {std::nullopt, Status::WrongCardKind};
+  return {reading.card, Status::Ok};
 }
 
 bool Reader::mayAccess(std::size_t block) const {
@@ -175,10 +180,12 @@ Reader::Payload Reader::writeBlock(const Payload& args) {
 
   std::copy(args.begin() + 1, args.end(), card.blocks[block].begin());
   try {
-    saveCard(cardFile_, card);
+    cardFile_.save(card);
   } catch (const CardFileError& error) {
-    warnings_ << "keycard-emulator: " << error.what() << " (answering NoCard)\n";
-    return statusOnly(Status::NoCard);
+    // Every failed save is told: the driver reports each one.
+    lastProblem_.clear();
+    warn(error.what(), "WriteFailed");
+    return statusOnly(Status::WriteFailed);
   }
   return statusOnly(Status::Ok);
 }

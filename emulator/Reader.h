@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "emulator/Card.h"
+#include "emulator/CardFile.h"
 #include "link/Frame.h"
 
 namespace keycard::emulator {
@@ -22,8 +23,9 @@ std::string_view statusName(std::uint8_t status);
 
 class Reader {
  public:
-  // Problems with the card file (unreadable, not a card, cannot be saved) go to `warnings`; the
-  // driver sees them as NoCard, as if the card had left the field.
+  // Problems with the card file go to `warnings`, each once while it lasts. A file that cannot
+  // be read or is not a card is NoCard to the driver, as if the card had left the field; a save
+  // that fails is WriteFailed.
   Reader(ReaderKind kind, std::filesystem::path cardFile, std::ostream& warnings);
 
   link::Frame answer(const link::Frame& request);
@@ -45,9 +47,12 @@ class Reader {
   bool worksOn(CardType type) const;
   bool mayAccess(std::size_t block) const;
 
+  void warn(const std::string& problem, std::string_view answer);
+
   ReaderKind kind_;
-  std::filesystem::path cardFile_;
+  CardFile cardFile_;
   std::ostream& warnings_;
+  std::string lastProblem_;  // warned about already
   // Mifare: the sector the last Authenticate opened; any selection or failure closes it.
   std::optional<std::size_t> authenticatedSector_;
 };

@@ -37,6 +37,7 @@ enum class Status : std::uint8_t {
   WrongCardKind = 0x04,   // the card on the reader is not one this command works on
   AuthFailed = 0x05,      // wrong key, or a Mifare block read or written without authentication
   ReadOnly = 0x06,        // a block the card never lets anyone write
+  WriteFailed = 0x07,     // the reader could not write the block: the card may not hold it
 };
 
 enum class CardType : std::uint8_t {

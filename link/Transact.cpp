@@ -20,6 +20,8 @@ std::int32_t errorForStatus(std::uint8_t status) {
       return kErrAuth;
     case Status::ReadOnly:
       return kErrArgument;
+    case Status::WriteFailed:
+      return kErrVerify;
   }
   return kErrFrame;
 }

@@ -1,8 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "emulator/CardFile.h"
+#include "tests/emulator/FileSizeLimit.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
@@ -37,6 +45,164 @@ TEST(CardFile, SaveReplacesTheWholeFileAtOnce) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
       << "a save leaves no temporary file";
   EXPECT_THROW(saveCard(dir / "no-such-folder" / "card", card), CardFileError);
+}
+
+std::size_t filesIn(const TempDir& dir) {
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator(dir.path()), {}));
+}
+
+void writeText(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;  // in place: the same file, not a new one
+}
+
+// `card`, padded with a comment line to exactly `size` bytes.
+std::string cardText(const Card& card, std::size_t size) {
+  std::string text = formatCardFile(card) + "#";
+  text.append(size - text.size() - 1, '-');
+  return text + "\n";
+}
+
+TEST(CardFile, OnlyARegularFileOfACardsSizeIsReadAndNothingMakesTheReadWait) {
+  TempDir dir;
+  const auto file = dir / "card";
+  const Card card = blankCard(CardType::T5557, 1);
+  const std::string card64KiB = cardText(card, kMaxCardFileSize);
+  using Setup = std::function<void()>;
+  const std::tuple<const char*, Setup, const char*> rows[] = {
+      {"no file is no card", [] {}, ""},
+      {"a FIFO nobody writes", [&] { ::mkfifo(file.c_str(), 0600); }, "not a regular file"},
+      {"a link to an endless device", [&] { std::filesystem::create_symlink("/dev/zero", file); },
+       "not a regular file"},
+      {"a folder", [&] { std::filesystem::create_directory(file); }, "not a regular file"},
+      {"one byte too large", [&] { writeText(file, cardText(card, kMaxCardFileSize + 1)); },
+       "larger than"},
+      {"the largest card file", [&] { writeText(file, card64KiB); }, nullptr},
+      {"a link to a card file",
+       [&] {
+         writeText(dir / "elsewhere", card64KiB);
+         std::filesystem::create_symlink(dir / "elsewhere", file);
+       },
+       nullptr},
+      {"not a card", [&] { writeText(file, "hello\n"); }, "line 1"},
+  };
+  for (const auto& [name, setup, problem] : rows) {
+    SCOPED_TRACE(name);
+    std::filesystem::remove_all(file);
+    setup();
+    CardFile onReader(file);
+    const CardFile::Reading& reading = onReader.look();
+    if (problem == nullptr) {
+      EXPECT_EQ(reading.card, card);
+      EXPECT_EQ(reading.problem, "");
+    } else {
+      EXPECT_EQ(reading.card, std::nullopt);
+      EXPECT_NE(reading.problem.find(problem), std::string::npos) << reading.problem;
+    }
+  }
+}
+
+TEST(CardFile, SeesEveryChangeOnDiskHoweverQuickOrDisguised) {
+  TempDir dir;
+  const auto file = dir / "card";
+  Card card = blankCard(CardType::EM4469, 1);
+  saveCard(file, card);
+  CardFile onReader(file);
+  ASSERT_EQ(onReader.look().card, card);
+
+  // Rewritten in place with the same size, at once: within one tick of the file system's clock.
+  card.blocks[5] = {1, 2, 3, 4};
+  writeText(file, formatCardFile(card));
+  EXPECT_EQ(onReader.look().card, card);
+
+  // A file left alone long enough to be kept in memory, then rewritten in place with its
+  // modification time put back as it was (as copying tools do).
+  const timespec longAgo[2] = {{1'000'000'000, 0}, {1'000'000'000, 0}};
+  ::utimensat(AT_FDCWD, file.c_str(), longAgo, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+  ASSERT_EQ(onReader.look().card, card);
+  card.blocks[5] = {5, 6, 7, 8};
+  writeText(file, formatCardFile(card));
+  ::utimensat(AT_FDCWD, file.c_str(), longAgo, 0);
+  EXPECT_EQ(onReader.look().card, card);
+
+  std::filesystem::rename(file, dir / "away");
+  EXPECT_EQ(onReader.look().card, std::nullopt);
+  writeText(file, "not a card\n");
+  EXPECT_NE(onReader.look().problem, "");
+  std::filesystem::rename(dir / "away", file);
+  EXPECT_EQ(onReader.look().card, card);
+  EXPECT_EQ(onReader.look().problem, "");
+}
+
+TEST(CardFile, SaveKeepsTheFilesPermissions) {
+  TempDir dir;
+  const auto file = dir / "card";
+  for (const mode_t mode : {0600U, 0640U, 0604U, 0444U}) {
+    SCOPED_TRACE(mode);
+    saveCard(file, blankCard(CardType::T5557, 1));
+    ::chmod(file.c_str(), mode);
+    saveCard(file, blankCard(CardType::T5557, 2));
+    struct stat saved {};
+    ASSERT_EQ(::stat(file.c_str(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 07777, mode);
+  }
+}
+
+TEST(CardFile, AFailedSaveLeavesTheOldCardAndNoTemporaryFile) {
+  TempDir dir;
+  const auto file = dir / "card";
+  const Card old = blankCard(CardType::Mifare1K, 1);
+  saveCard(file, old);
+  CardFile onReader(file);
+  ASSERT_EQ(onReader.look().card, old);
+  Card changed = old;
+  changed.blocks[4].assign(16, 0xAB);
+  {
+    const testing::FileSizeLimit fullDisk(100);  // a Mifare card file takes about 3 KiB
+    EXPECT_THROW(onReader.save(changed), CardFileError);
+  }
+  EXPECT_EQ(filesIn(dir), 1U);
+  EXPECT_EQ(onReader.look().card, old);
+  EXPECT_EQ(loadCard(file), old);
+}
+
+TEST(CardFile, RemovesOnlyTheTemporaryFilesOfSavesAKillCutShort) {
+  TempDir dir;
+  const auto file = dir / "card";
+  saveCard(file, blankCard(CardType::T5557, 1));
+  const std::string cardStart = formatCardFile(blankCard(CardType::T5557, 1)).substr(0, 40);
+  const auto link = [&](const char* name) { std::filesystem::create_symlink(file, dir / name); };
+  const auto hardLink = [&](const char* name) {
+    std::filesystem::create_hard_link(file, dir / name);
+  };
+  const std::tuple<const char*, std::function<void(const char*)>, bool> rows[] = {
+      {"card.tmp-aB3dE9", [&](const char* name) { writeText(dir / name, cardStart); }, true},
+      {"card.tmp-Empty0", [&](const char* name) { writeText(dir / name, ""); }, true},
+      {"card.tmp-Head01", [&](const char* name) { writeText(dir / name, "# keycard-em"); }, true},
+      {"card.tmp-Notes1", [&](const char* name) { writeText(dir / name, "my notes"); }, false},
+      {"card.tmp-short", [&](const char* name) { writeText(dir / name, cardStart); }, false},
+      {"card.tmp-toolong", [&](const char* name) { writeText(dir / name, cardStart); }, false},
+      {"card.tmp-aB3d-9", [&](const char* name) { writeText(dir / name, cardStart); }, false},
+      {"other.tmp-aB3dE9", [&](const char* name) { writeText(dir / name, cardStart); }, false},
+      {"card.tmp-Link01", link, false},
+      {"card.tmp-Hard01", hardLink, false},
+  };
+  for (const auto& [name, make, _] : rows) make(name);
+  // A save under way holds its file locked.
+  writeText(dir / "card.tmp-Busy01", cardStart);
+  const int underWay = ::open((dir / "card.tmp-Busy01").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(underWay, LOCK_EX), 0);
+
+  const auto removed = removeInterruptedSaves(file);
+  for (const auto& [name, make, leftover] : rows) {
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(dir / name)), !leftover)
+        << name;
+  }
+  EXPECT_TRUE(std::filesystem::exists(dir / "card.tmp-Busy01"));
+  EXPECT_EQ(removed.size(), 3U);
+  EXPECT_EQ(loadCard(file), blankCard(CardType::T5557, 1));
+  ::close(underWay);
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 // to their key.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <tuple>
 
 #include "emulator/CardFile.h"
 #include "emulator/Reader.h"
+#include "tests/emulator/FileSizeLimit.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
@@ -87,6 +89,28 @@ TEST_F(ReaderTest, MifareOpensASectorOnlyToItsKeyAAndOnlyUntilTheCardIsSelectedA
   EXPECT_EQ(status(Command::ReadBlock, {4}), Status::NoCard);
   std::filesystem::rename(dir_ / "away", card_);
   EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
+}
+
+TEST_F(ReaderTest, AFailedSaveAnswersWriteFailedAndTheCardKeepsItsBlock) {
+  useCard(CardType::EM4469);
+  {
+    const testing::FileSizeLimit fullDisk(100);  // an EM4469 card file takes about 300 bytes
+    EXPECT_EQ(status(Command::WriteBlock, {5, 1, 2, 3, 4}), Status::WriteFailed);
+  }
+  EXPECT_EQ(toHex(ask(Command::ReadBlock, {5})), "0000000000");
+  EXPECT_EQ(status(Command::WriteBlock, {5, 1, 2, 3, 4}), Status::Ok);
+  EXPECT_EQ(toHex(ask(Command::ReadBlock, {5})), "0001020304");
+  EXPECT_NE(warnings_.str().find("(answering WriteFailed)"), std::string::npos) << warnings_.str();
+}
+
+TEST_F(ReaderTest, AFileThatIsNoCardIsNoCardAndIsToldOnceWhileItLasts) {
+  useCard(CardType::T5557);
+  std::ofstream(card_) << "type t5557\n";  // no blocks
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(status(Command::SelectCard), Status::NoCard);
+  EXPECT_EQ(warnings_.str(), "keycard-emulator: " + card_.string() +
+                                 " line 1: block 0 is missing (answering NoCard)\n");
+  saveCard(card_, blankCard(CardType::T5557, 1));
+  EXPECT_EQ(status(Command::SelectCard), Status::Ok);
 }
 
 }  // namespace
