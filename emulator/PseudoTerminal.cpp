@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
-#include <system_error>
 
 namespace keycard::emulator {
 
@@ -66,43 +65,6 @@ void PseudoTerminal::hangUp() {
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);
   slave_ = master_ = -1;
-}
-
-PortLink::PortLink(std::filesystem::path link, std::filesystem::path target)
-    : link_(std::move(link)), target_(std::move(target)) {
-  std::error_code error;
-  std::filesystem::create_directories(link_.parent_path(), error);
-  if (error) {
-    throw std::runtime_error("cannot create the port folder " + link_.parent_path().string() +
-                             ": " + error.message());
-  }
-  const auto status = std::filesystem::symlink_status(link_, error);
-  if (std::filesystem::exists(status) && !std::filesystem::is_symlink(status)) {
-    throw std::runtime_error(link_.string() +
-                             " exists and is not a link; remove it or choose another port");
-  }
-  // Made under another name and renamed over the old link, so a driver never finds the port gone.
-  const std::filesystem::path fresh = link_.string() + ".new-" + std::to_string(::getpid());
-  std::filesystem::remove(fresh, error);
-  std::filesystem::create_symlink(target_, fresh, error);
-  if (!error) std::filesystem::rename(fresh, link_, error);
-  if (error) {
-    std::filesystem::remove(fresh, error);
-    throw std::runtime_error("cannot make the port link " + link_.string() + ": " +
-                             error.message());
-  }
-}
-
-PortLink::~PortLink() {
-  remove();
-}
-
-void PortLink::remove() {
-  if (link_.empty()) return;
-  std::error_code error;
-  // Another emulator may have taken the port over since; its link stays.
-  if (std::filesystem::read_symlink(link_, error) == target_) std::filesystem::remove(link_, error);
-  link_.clear();
 }
 
 }  // namespace keycard::emulator

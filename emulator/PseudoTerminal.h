@@ -2,7 +2,6 @@
 // named like a serial port (DIR/COM1 -> /dev/pts/N).
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 namespace keycard::emulator {
@@ -27,23 +26,6 @@ class PseudoTerminal {
   // reports a hang-up every time a driver closes its port.
   int slave_ = -1;
   std::string slavePath_;
-};
-
-// The link DIR/NAME to the line, replaced if a stale one is there, removed on destruction if it
-// still points to this line.
-class PortLink {
- public:
-  PortLink(std::filesystem::path link, std::filesystem::path target);  // throws runtime_error
-  PortLink(const PortLink&) = delete;
-  PortLink& operator=(const PortLink&) = delete;
-  ~PortLink();
-
-  const std::filesystem::path& path() const { return link_; }
-  void remove();
-
- private:
-  std::filesystem::path link_;
-  std::filesystem::path target_;
 };
 
 }  // namespace keycard::emulator

@@ -8,7 +8,11 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "emulator/CardFile.h"
+#include "emulator/PortLink.h"
+#include "emulator/PortLock.h"
 #include "emulator/PseudoTerminal.h"
+#include "emulator/RequestFinder.h"
 #include "emulator/StopSignals.h"
 #include "emulator/TrafficLog.h"
 #include "link/Frame.h"
@@ -79,17 +83,18 @@ class Session {
     return false;
   }
 
-  // Answers every whole frame at the front of `input`; an exit code when the emulator must end.
+  // Answers every whole request in `input`, dropping the noise before each; an exit code when
+  // the emulator must end.
   std::optional<int> answerComplete(std::vector<std::uint8_t>& input) {
     while (!input.empty() && !StopSignals::stopRequested()) {
-      const link::DecodeResult decoded = link::decodeFrame(input);
-      if (decoded.status == link::DecodeStatus::NeedMore) break;
-      if (decoded.status != link::DecodeStatus::Complete) {
-        // A malformed request gets no answer; the driver times out and tries again.
-        log_.line("!!", input, std::string("discarded: ") + link::describe(decoded.status));
-        input.clear();
-        break;
+      const FoundRequest found = findRequest(input);
+      if (found.noise > 0) {
+        // A malformed request is noise too: it gets no answer, and the driver times out.
+        log_.line("!!", std::span(input.data(), found.noise), "discarded: noise before a request");
+        input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(found.noise));
       }
+      const link::DecodeResult& decoded = found.decoded;
+      if (decoded.status != link::DecodeStatus::Complete) break;
       const std::span request(input.data(), decoded.consumed);
       log_.line("<-", request, commandName(decoded.frame.command));
       const link::Frame reply = reader_.answer(decoded.frame);
@@ -195,8 +200,14 @@ class Session {
 int serve(const ServeOptions& options) {
   const StopSignals signals;
   TrafficLog log = options.log.empty() ? TrafficLog() : TrafficLog(options.log);
+  for (const auto& leftover : removeInterruptedSaves(options.card)) {
+    std::cerr << "keycard-emulator: removed " << leftover.string()
+              << ", left by a save of the card file that was cut short\n";
+  }
+  const std::filesystem::path port = options.portDir / options.port;
+  const PortLock lock(port);
   PseudoTerminal line;
-  PortLink link(options.portDir / options.port, line.slavePath());
+  PortLink link(port, line.slavePath(), std::cerr);
   std::cout << "ready" << std::endl;
 
   Session session(options, line, log, signals);

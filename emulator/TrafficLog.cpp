@@ -1,9 +1,16 @@
 #include "emulator/TrafficLog.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
-#include <iomanip>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "emulator/Card.h"
 
@@ -27,18 +34,44 @@ std::string timestamp() {
 
 }  // namespace
 
-TrafficLog::TrafficLog(const std::filesystem::path& file) : out_(file, std::ios::app) {
-  if (!out_) throw std::runtime_error("cannot open the log file " + file.string());
+TrafficLog::TrafficLog(const std::filesystem::path& file) {
+  // O_NONBLOCK: opening a FIFO would otherwise wait for a reader.
+  fd_ =
+      ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  if (fd_ < 0) {
+    throw std::runtime_error("cannot open the log file " + file.string() + ": " +
+                             std::strerror(errno));
+  }
+  struct stat opened {};
+  if (::fstat(fd_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    ::close(fd_);
+    throw std::runtime_error("the log file " + file.string() + " is not a regular file");
+  }
+}
+
+TrafficLog::TrafficLog(TrafficLog&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+TrafficLog& TrafficLog::operator=(TrafficLog&& other) noexcept {
+  std::swap(fd_, other.fd_);
+  return *this;
+}
+
+TrafficLog::~TrafficLog() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 void TrafficLog::line(std::string_view direction, std::span<const std::uint8_t> bytes,
                       std::string_view note) {
-  if (!out_.is_open()) return;
-  out_ << timestamp() << ' ' << direction << ' ';
+  if (fd_ < 0) return;
+  std::string text = timestamp() + ' ' + std::string(direction) + ' ';
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    out_ << (i == 0 ? "" : " ") << toHex(bytes.subspan(i, 1));
+    text += (i == 0 ? "" : " ") + toHex(bytes.subspan(i, 1));
   }
-  out_ << "  " << note << std::endl;  // flushed: the log is read while the emulator runs
+  text += "  " + std::string(note) + '\n';
+  // One write of the whole line, at once: the log is read while the emulator runs. A line the
+  // disk has no room for is lost; the emulator goes on.
+  while (::write(fd_, text.data(), text.size()) < 0 && errno == EINTR) {
+  }
 }
 
 }  // namespace keycard::emulator

@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <span>
 #include <string_view>
 
@@ -11,14 +10,19 @@ namespace keycard::emulator {
 
 class TrafficLog {
  public:
-  TrafficLog() = default;                                  // logs nothing
-  explicit TrafficLog(const std::filesystem::path& file);  // throws std::runtime_error
+  TrafficLog() = default;  // logs nothing
+  // Appends to `file`, which must be a regular file (or not exist yet): a FIFO or a terminal could
+  // make the emulator wait where nothing ends it. Throws std::runtime_error.
+  explicit TrafficLog(const std::filesystem::path& file);
+  TrafficLog(TrafficLog&& other) noexcept;
+  TrafficLog& operator=(TrafficLog&& other) noexcept;
+  ~TrafficLog();
 
   // "<-" for what the driver sent, "->" for what the emulator sent, "!!" for discarded input.
   void line(std::string_view direction, std::span<const std::uint8_t> bytes, std::string_view note);
 
  private:
-  std::ofstream out_;
+  int fd_ = -1;
 };
 
 }  // namespace keycard::emulator

@@ -2,21 +2,16 @@
 // answers at the edge of the timeout, and one that answers with a reply meant for another request.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <vector>
 
-#include "emulator/Card.h"
 #include "emulator/Faults.h"
-#include "link/Frame.h"
-#include "link/SerialLine.h"
+#include "tests/emulator/LineExchange.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {
 namespace {
 
 using link::Command;
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
 
 // Words 5 to 10 of the EM4469 card hold it: word 5 is 01020304, word 6 05060708.
 constexpr char kRecord[] = "0102030405060708090A0B0C0D0E0F101112131415161718";
@@ -35,24 +30,6 @@ struct FaultCase {
   friend void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
 };
 
-// One request on the line and the payload of the frame that answers it; the time it took.
-std::pair<std::string, milliseconds> ask(link::SerialLine& line, const Step& step) {
-  const auto start = Clock::now();
-  const auto deadline = start + std::chrono::seconds(2);
-  const auto request = link::encodeFrame(static_cast<std::uint8_t>(step.command), step.payload);
-  if (line.writeAll(request, deadline) != link::SerialLine::IoResult::Ok) return {"(unsent)", {}};
-  std::vector<std::uint8_t> received;
-  for (;;) {
-    if (line.readSome(received, deadline) != link::SerialLine::IoResult::Ok) break;
-    const link::DecodeResult decoded = link::decodeFrame(received);
-    if (decoded.status == link::DecodeStatus::NeedMore) continue;
-    if (decoded.status != link::DecodeStatus::Complete) break;
-    return {toHex(decoded.frame.payload),
-            std::chrono::duration_cast<milliseconds>(Clock::now() - start)};
-  }
-  return {"(no reply)", {}};
-}
-
 class FaultOnTheLine : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultOnTheLine, AnswersEachRequestAsTheFaultSays) {
@@ -67,7 +44,7 @@ TEST_P(FaultOnTheLine, AnswersEachRequestAsTheFaultSays) {
   ASSERT_EQ(line.open((dir / "COM1").string(), "test"), 0);
   for (std::size_t i = 0; i < row.steps.size(); ++i) {
     SCOPED_TRACE("request " + std::to_string(i + 1));
-    const auto [reply, took] = ask(line, row.steps[i]);
+    const auto [reply, took] = testing::exchange(line, row.steps[i].command, row.steps[i].payload);
     EXPECT_EQ(reply, row.steps[i].replyHex);
     // Only a lower bound: a busy machine may add to it, never take from it.
     if (std::string_view(row.fault) == "slow") {

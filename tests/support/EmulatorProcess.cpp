@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace keycard::testing {
@@ -31,9 +32,7 @@ int stopProcess(pid_t pid) {
   return done < 0 ? -1 : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-}  // namespace
-
-EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
+std::vector<std::string> commandLine(const EmulatorOptions& options) {
   std::vector<std::string> args{KEYCARD_EMULATOR_PATH, "--kind", options.kind, "--card",
                                 options.card.string()};
   if (options.vpcdPort != 0) {
@@ -48,20 +47,37 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
     args.insert(args.end(),
                 {"--fault", options.fault, "--fault-from", std::to_string(options.faultFrom)});
   }
+  return args;
+}
+
+// Starts the emulator with `outputFd` as its stdout (or stderr), closed here once it is passed on.
+pid_t startEmulator(const EmulatorOptions& options, int outputFd, int as) {
+  std::vector<std::string> args = commandLine(options);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0 || (pid_ = ::fork()) < 0) {
+  const pid_t pid = ::fork();
+  if (pid < 0) {
     throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
   }
-  if (pid_ == 0) {  // the child: stdout into the pipe, then the emulator (127 if it is not there)
-    ::dup2(pipeFds[1], STDOUT_FILENO);
+  if (pid == 0) {  // the child: the pipe in place, then the emulator (127 if it is not there)
+    ::dup2(outputFd, as);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  ::close(pipeFds[1]);
+  ::close(outputFd);
+  return pid;
+}
+
+}  // namespace
+
+EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
+  }
+  pid_ = startEmulator(options, pipeFds[1], STDOUT_FILENO);
   // The emulator says "ready" with one write(), and a pipe hands so few bytes over whole. It
   // writes nothing more there, and ignores SIGPIPE.
   pollfd watched{pipeFds[0], POLLIN, 0};
@@ -78,7 +94,34 @@ EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
 }
 
 EmulatorProcess::~EmulatorProcess() {
-  stopProcess(pid_);
+  if (pid_ > 0) stopProcess(pid_);
+}
+
+int EmulatorProcess::stop() {
+  return stopProcess(std::exchange(pid_, -1));
+}
+
+EmulatorExit runEmulatorToEnd(const EmulatorOptions& options) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
+  }
+  const pid_t pid = startEmulator(options, pipeFds[1], STDERR_FILENO);
+  EmulatorExit exit;
+  const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  pollfd watched{pipeFds[0], POLLIN, 0};
+  char chunk[512];
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        giveUpAt - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) break;
+    const ssize_t got = ::read(pipeFds[0], chunk, sizeof chunk);
+    if (got <= 0) break;  // the emulator ended (or gave its stderr away)
+    exit.errors.append(chunk, static_cast<std::size_t>(got));
+  }
+  ::close(pipeFds[0]);
+  exit.code = stopProcess(pid);
+  return exit;
 }
 
 }  // namespace keycard::testing

@@ -1,0 +1,93 @@
+// The emulator as a process: where it refuses to start, what it cleans up after emulators that
+// were killed, and that it ends on SIGTERM whatever lies on the reader.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <tuple>
+
+#include "tests/emulator/LineExchange.h"
+#include "tests/support/EmulatorProcess.h"
+
+namespace keycard::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using link::Command;
+
+constexpr char kVersionReply[] = "004B432D50524F5820312E30";  // Ok, "KC-PROX 1.0"
+
+std::string versionThrough(const fs::path& port) {
+  link::SerialLine line;
+  if (line.open(port.string(), "test") != 0) return "(cannot open)";
+  return exchange(line, Command::GetVersion, {}).replyHex;
+}
+
+TEST(Serve, RefusesToStartWhereItWouldHarmSomething) {
+  using Setup = std::function<void(const TempDir&, EmulatorOptions&)>;
+  std::unique_ptr<EmulatorProcess> serving;
+  const std::tuple<const char*, Setup, const char*> rows[] = {
+      {"another emulator serves the port",
+       [&](const TempDir& dir, EmulatorOptions& options) {
+         newCard("t5557", dir / "other");
+         serving = std::make_unique<EmulatorProcess>(
+             EmulatorOptions{.card = dir / "other", .portDir = dir.path()});
+         (void)options;
+       },
+       "COM1 is already served by another emulator (process "},
+      {"the port leads to a device",
+       [](const TempDir& dir, EmulatorOptions&) { fs::create_symlink("/dev/null", dir / "COM1"); },
+       "leads to /dev/null, which is there"},
+      {"the log is a FIFO",
+       [](const TempDir& dir, EmulatorOptions& options) {
+         options.log = dir / "log";
+         ::mkfifo(options.log.c_str(), 0600);
+       },
+       "the log file " /* path */},
+  };
+  for (const auto& [name, setup, message] : rows) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    newCard("t5557", dir / "card");
+    EmulatorOptions options{.card = dir / "card", .portDir = dir.path()};
+    setup(dir, options);
+    const EmulatorExit exit = runEmulatorToEnd(options);
+    EXPECT_EQ(exit.code, 1);
+    EXPECT_NE(exit.errors.find(message), std::string::npos) << exit.errors;
+    if (serving) {
+      EXPECT_EQ(versionThrough(dir / "COM1"), kVersionReply) << "the first one serves on";
+      serving.reset();
+    }
+  }
+}
+
+TEST(Serve, StartsOverWhatAKilledEmulatorLeftAndLeavesNothingBehind) {
+  TempDir dir;
+  newCard("t5557", dir / "card");
+  fs::create_symlink("/dev/pts/999999", dir / "COM1");  // its line is gone
+  std::ofstream(dir / "COM1.lock") << "99999\n";        // nobody holds it any more
+  std::ofstream(dir / "card.tmp-Kill01") << "# keycard-emulator card\ntype t5";
+  EmulatorProcess emulator({.card = dir / "card", .portDir = dir.path()});
+  EXPECT_FALSE(fs::exists(dir / "card.tmp-Kill01"));
+  EXPECT_EQ(versionThrough(dir / "COM1"), kVersionReply);
+  EXPECT_EQ(emulator.stop(), 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << "only the card is left";
+}
+
+TEST(Serve, ACardFileThatWouldBlockIsNoCardAndSigtermStillEndsIt) {
+  TempDir dir;
+  ::mkfifo((dir / "card").c_str(), 0600);
+  EmulatorProcess emulator({.card = dir / "card", .portDir = dir.path()});
+  link::SerialLine line;
+  ASSERT_EQ(line.open((dir / "COM1").string(), "test"), 0);
+  EXPECT_EQ(exchange(line, Command::SelectCard, {}).replyHex, "01");  // NoCard
+  // Line noise just before a request, a stray start byte among it, costs the request nothing.
+  const std::uint8_t noise[] = {0xFF, 0x02, 0x00, 0x55};
+  EXPECT_EQ(exchange(line, Command::GetVersion, {}, noise).replyHex, kVersionReply);
+  EXPECT_EQ(emulator.stop(), 0) << "ended by SIGTERM, not killed";
+}
+
+}  // namespace
+}  // namespace keycard::testing
