@@ -76,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExchangeCase{"AnswersAnotherCommand", {reply({0x00}, Command::Beep)}, kErrFrame},
         ExchangeCase{"NoStatus", {reply({})}, kErrFrame},
         ExchangeCase{"UnknownStatus", {reply({0x7F})}, kErrFrame},
-        ExchangeCase{"ReadOnly", {reply({0x06})}, kErrArgument}),
+        ExchangeCase{"ReadOnly", {reply({0x06})}, kErrArgument},
+        ExchangeCase{"WriteFailedIsNotNoCard", {reply({0x07})}, kErrVerify}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
