@@ -28,7 +28,7 @@ class CardFileError : public std::runtime_error {
 };
 
 // No card file is larger; a larger file is not a card (a Mifare 1K card takes about 3 KiB).
-inline constexpr std::size_t kMaxCardFileSize = 64 * 1024;
+inline constexpr std::size_t kMaxCardFileSize = std::size_t{64} * 1024;
 
 std::string formatCardFile(const Card& card);
 // `source` names the text in error messages (usually the file's path).
