@@ -10,7 +10,7 @@ namespace keycard::emulator {
 namespace {
 
 // Runs `keycard-emulator card ARGS`, expecting `exitCode`; what it printed, stdout and stderr.
-std::string runCard(std::vector<std::string> args, int exitCode = 0) {
+std::string runCard(std::vector<std::string> args, int exitCode = kExitOk) {
   std::ostringstream printed;
   EXPECT_EQ(runCardCommand(args, printed, printed), exitCode) << printed.str();
   return printed.str();

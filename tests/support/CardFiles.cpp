@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "emulator/CardCommands.h"
+#include "emulator/ExitCodes.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::testing {
@@ -13,7 +14,7 @@ namespace {
 std::string runCard(std::vector<std::string> args) {
   std::ostringstream out;
   std::ostringstream err;
-  if (emulator::runCardCommand(args, out, err) != 0) {
+  if (emulator::runCardCommand(args, out, err) != emulator::kExitOk) {
     const std::string reason = err.str();  // its first line; the usage text follows
     throw std::runtime_error(reason.substr(0, reason.find('\n')));
   }
