@@ -69,10 +69,12 @@ library=$(awk '$1 == "LIBPATH" { print $2 }' "$vpcd_conf")
 mkdir -p /run/pcscd
 mount -t tmpfs -o mode=0755 tmpfs /run/pcscd || fail "cannot mount a tmpfs on /run/pcscd"
 if [ -d "$drivers" ]; then
-  cp "$library" "$work/driver.so"
-  mount -t tmpfs -o mode=0755 tmpfs "$drivers" || fail "cannot hide $drivers"
-  # The vpcd driver keeps its place (it usually lies among the hidden ones).
-  mkdir -p "$(dirname "$library")"
+  # The vpcd driver usually lies among the hidden ones: a copy goes into the tmpfs under a name of
+  # its own, so that nothing here ever writes where the machine keeps its files.
+  cp -L "$library" "$work/driver.so"
+  mount -t tmpfs -o mode=0755 tmpfs "$drivers" && mountpoint -q "$drivers" ||
+    fail "cannot hide $drivers"
+  library=$drivers/keycard-private-vpcd.so
   cp "$work/driver.so" "$library"
 fi
 
@@ -104,7 +106,7 @@ start_pcscd() {
   hex=$(printf '0x%04X' "$port")
   mkdir -p "$work/conf"
   sed -e "s|^DEVICENAME.*|DEVICENAME /dev/null:$hex|" -e "s|^CHANNELID.*|CHANNELID $hex|" \
-    "$vpcd_conf" >"$work/conf/vpcd"
+    -e "s|^LIBPATH.*|LIBPATH $library|" "$vpcd_conf" >"$work/conf/vpcd"
   rm -f "$socket"
   # --pdeathsig: pcscd goes when this script goes, however it ends.
   local launcher=()
