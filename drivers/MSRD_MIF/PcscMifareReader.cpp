@@ -155,12 +155,13 @@ std::int32_t PcscMifareReader::waitForCard() {
   return cardIn(state.dwEventState) ? 0 : link::kErrNoCard;
 }
 
-bool PcscMifareReader::cardWentAway() {
+bool PcscMifareReader::cardWentAway(bool wait) {
   SCARD_READERSTATE state{};
   state.szReader = readerName_.c_str();
   state.dwCurrentState = SCARD_STATE_UNAWARE;
   if (pcsc_->getStatusChange(context_, 0, &state, 1) != SCARD_S_SUCCESS) return false;
   if (!cardIn(state.dwEventState)) return true;
+  if (!wait) return false;
   // pcscd may not have looked since: give it the time it takes to look once.
   state.dwCurrentState = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
   return pcsc_->getStatusChange(context_, millisecondsLeft(kCardWait), &state, 1) ==
@@ -181,8 +182,11 @@ std::int32_t PcscMifareReader::connectCard() {
 }
 
 void PcscMifareReader::releaseCard() {
-  if (connected_) pcsc_->disconnect(card_, SCARD_RESET_CARD);
+  // Not reset otherwise: pcscd, asked to reset a card that has just left, may go on showing the
+  // reader empty when the next card arrives.
+  if (connected_) pcsc_->disconnect(card_, resetOnRelease_ ? SCARD_RESET_CARD : SCARD_LEAVE_CARD);
   connected_ = false;
+  resetOnRelease_ = false;
   keyLoaded_ = false;
 }
 
@@ -223,7 +227,9 @@ std::int32_t PcscMifareReader::transmit(std::span<const std::uint8_t> command,
   return 0;
 }
 
-std::int32_t PcscMifareReader::refused(const char* what, std::uint16_t status) const {
+std::int32_t PcscMifareReader::refused(const char* what, std::uint16_t status) {
+  if (cardWentAway()) return link::kErrNoCard;
+  resetOnRelease_ = true;
   char word[8];
   std::snprintf(word, sizeof word, "%02X %02X", status >> 8, status & 0xFF);
   say(std::string("the reader refused ") + what + " (status word " + word + ")");
@@ -250,9 +256,12 @@ std::int32_t PcscMifareReader::authenticateKeyA(std::uint8_t block, const Mifare
   switch (status) {
     case kSuccess:
       return 0;
-    case 0x6300:  // no more said: the key does not open the sector
+    case 0x6300:  // no more said: the key does not open the sector, or the card has gone
     case 0x6982:  // security status not satisfied
     case 0x6983:  // authentication blocked
+      // Only what pcscd already knows: waiting would slow down every refused key.
+      if (cardWentAway(false)) return link::kErrNoCard;
+      resetOnRelease_ = true;
       return link::kErrAuth;
     default:
       return refused("the authentication", status);

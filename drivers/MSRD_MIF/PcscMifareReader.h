@@ -27,7 +27,8 @@ class PcscMifareReader final : public MifareReader {
   // Loads the library, reaches pcscd and takes the first reader whose name contains
   // `nameContains`: 0, or kErrPort after one stderr line that says why.
   std::int32_t open(const std::string& nameContains);
-  // Lets the card go, reset, so that the next operation finds and authenticates it afresh.
+  // Lets the card go; reset after the card refused a command, so that the next operation finds
+  // it afresh (a Mifare card that refused a key answers nothing more until it is selected again).
   void releaseCard();
 
   std::int32_t selectCard(bool& isClassic1K) override;
@@ -40,15 +41,17 @@ class PcscMifareReader final : public MifareReader {
  private:
   std::int32_t waitForCard();
   std::int32_t connectCard();
-  bool cardWentAway();
+  // Whether the card has left the field; with `wait`, gives pcscd the time to notice.
+  bool cardWentAway(bool wait = true);
   // The card's reply to `command`: its data and status word (0x9000 for success).
   std::int32_t transmit(std::span<const std::uint8_t> command, std::vector<std::uint8_t>& data,
                         std::uint16_t& status);
   // The error code for a failed PC/SC call, after a stderr line where the code alone would not
   // tell an operator what to do.
   std::int32_t failed(LONG result, const char* call);
-  // kErrReader, after a stderr line naming what the reader refused and its status word.
-  std::int32_t refused(const char* what, std::uint16_t status) const;
+  // kErrNoCard when the card has left (a reader answers for a card that is gone), otherwise
+  // kErrReader after a stderr line naming what the reader refused and its status word.
+  std::int32_t refused(const char* what, std::uint16_t status);
   DWORD millisecondsLeft(std::chrono::milliseconds atMost) const;
   void say(const std::string& text) const;
 
@@ -59,6 +62,7 @@ class PcscMifareReader final : public MifareReader {
   bool connected_ = false;
   SCARDHANDLE card_ = 0;
   DWORD protocol_ = 0;
+  bool resetOnRelease_ = false;
   bool keyLoaded_ = false;  // the key slot holds loadedKey_ for this connection
   MifareKey loadedKey_{};
   const char* caller_ = "auto_open";
