@@ -13,8 +13,6 @@ packages=(
   # PC/SC: the Mifare driver's pcscd road, and the virtual reader its tests run on.
   pcscd vsmartcard-vpcd libpcsclite-dev
 )
-# PC/SC: the header to build the Mifare driver; pcscd and the virtual reader for its tests.
-packages+=(libpcsclite-dev pcscd vsmartcard-vpcd)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <unistd.h>
+#include <winscard.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -33,17 +34,55 @@ bool running(pid_t pid) {
   return stat && field != "Z" && field != "X";
 }
 
+// A file system mounted on /run/pcscd itself is what the private pcscd runs beside; the machine's
+// pcscd keeps its socket in the file system of /run.
+bool privateSocketFolder() {
+  std::ifstream mounts("/proc/self/mountinfo");
+  for (std::string line; std::getline(mounts, line);) {
+    if (line.find(" /run/pcscd ") != std::string::npos &&
+        line.find(" - tmpfs ") != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int vpcdPort(int reader) {
   return std::stoi(variable("KEYCARD_VPCD_PORT")) + reader;
 }
 
+void waitUntilVirtualReaderEmpty(int reader) {
+  SCARDCONTEXT context = 0;
+  if (SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context) != SCARD_S_SUCCESS) {
+    throw std::runtime_error("the private pcscd does not answer");
+  }
+  const std::string name = "Virtual PCD 00 0" + std::to_string(reader);
+  SCARD_READERSTATE state{};
+  state.szReader = name.c_str();
+  state.dwCurrentState = SCARD_STATE_UNAWARE;
+  LONG result = SCardGetStatusChange(context, 0, &state, 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (result == SCARD_S_SUCCESS && (state.dwEventState & SCARD_STATE_PRESENT) != 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    state.dwCurrentState = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
+    result = SCardGetStatusChange(context, 1000, &state, 1);
+    if (result == SCARD_E_TIMEOUT) result = SCARD_S_SUCCESS;
+  }
+  SCardReleaseContext(context);
+  if ((state.dwEventState & SCARD_STATE_PRESENT) != 0) {
+    throw std::runtime_error("a card stays on " + name + " though nothing plays it");
+  }
+}
+
 void stopPrivatePcscd() {
   const pid_t pid = std::stoi(variable("KEYCARD_PCSCD_PID"));
-  if (std::filesystem::read_symlink("/proc/self/ns/mnt") ==
-      std::filesystem::read_symlink("/proc/1/ns/mnt")) {
-    throw std::runtime_error("not in a private mount namespace: this pcscd may be the machine's");
+  const std::string namespaceOf = "/proc/" + std::to_string(pid) + "/ns/mnt";
+  if (!privateSocketFolder() || std::filesystem::read_symlink(namespaceOf) !=
+                                    std::filesystem::read_symlink("/proc/self/ns/mnt")) {
+    throw std::runtime_error("process " + std::to_string(pid) +
+                             " is not a private pcscd beside this test: left alone");
   }
   if (::kill(pid, SIGTERM) != 0) throw std::runtime_error("cannot stop the private pcscd");
   for (int waited = 0; running(pid); ++waited) {

@@ -8,6 +8,11 @@ namespace keycard::testing {
 // fails the test, when the test does not run inside the script.
 int vpcdPort(int reader = 0);
 
+// Returns once pcscd shows no card on "Virtual PCD 00 0<reader>" (at most 5 s), so that the next
+// card laid there is seen arriving: a card swapped faster than pcscd looks is taken for the one
+// before, and never powered up afresh. Call it before starting a card on the virtual reader.
+void waitUntilVirtualReaderEmpty(int reader = 0);
+
 // Stops the private pcscd and returns once it is gone. Refuses (throws) outside a private mount
 // namespace, so a machine's own pcscd is never touched.
 void stopPrivatePcscd();
