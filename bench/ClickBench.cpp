@@ -89,7 +89,7 @@ void clickOnTheWire(benchmark::State& state, const ClickCase& c) {
     }
     // The emulator logs each reply just after sending it.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const std::size_t bytes = window.bytesOnTheLine();
+    const std::size_t bytes = window.traffic().bytes;
     const duration<double> lineTime = bytes * link::kByteTime;
     ratios.push_back(duration<double>(took) / lineTime);
     state.counters["bytes"] = static_cast<double>(bytes);

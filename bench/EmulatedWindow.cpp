@@ -7,6 +7,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/PrivatePcscd.h"
 #include "tests/ui/WindowTestSupport.h"
 #include "ui/Form1.h"
 
@@ -34,9 +35,15 @@ EmulatedWindow::EmulatedWindow(ReaderKind kind, const std::string& cardType, boo
   testing::EmulatorOptions options;
   options.kind = kind == ReaderKind::Proximity ? "proximity" : "mifare";
   options.card = dir_ / "card";
-  options.portDir = dir_.path();
   options.wireDelay = wireDelay;
   options.log = log_;
+  if (kind == ReaderKind::PcscMifare) {
+    testing::waitUntilVirtualReaderEmpty();
+    options.vpcdPort = testing::vpcdPort();
+    readerChoice_.emplace("KEYCARD_MIFARE_READER", "pcsc");
+  } else {
+    options.portDir = dir_.path();
+  }
   reader_ = std::make_unique<testing::EmulatorProcess>(options);
 
   window_ = std::make_unique<Form1>();
@@ -47,7 +54,7 @@ EmulatedWindow::EmulatedWindow(ReaderKind kind, const std::string& cardType, boo
     throw std::runtime_error("the window did not open the emulated reader: " +
                              caption().toStdString());
   }
-  bytesOnTheLine();  // the open's exchanges are not what is measured
+  traffic();  // the open's exchanges are not what is measured
 }
 
 EmulatedWindow::~EmulatedWindow() {
@@ -66,18 +73,21 @@ QString EmulatedWindow::caption() const {
   return window_->findChild<QLabel*>(QStringLiteral("lstSta"))->text();
 }
 
-std::size_t EmulatedWindow::bytesOnTheLine() {
+EmulatedWindow::Traffic EmulatedWindow::traffic() {
   std::ifstream in(log_);
   in.seekg(static_cast<std::streamoff>(logRead_));
   const std::string appended{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   // The emulator logs a reply just after sending it: a line still being written waits for the
   // next call.
   const std::size_t complete = appended.rfind('\n') + 1;  // 0 when there is no whole line
-  std::size_t total = 0;
+  Traffic total;
   for (std::size_t begin = 0; begin < complete;) {
     const std::size_t end = appended.find('\n', begin);
     const std::string line = appended.substr(begin, end - begin);
-    total += countLoggedBytes(line, "->") + countLoggedBytes(line, "<-");
+    const std::size_t received = countLoggedBytes(line, "<-");
+    total.bytes += countLoggedBytes(line, "->") + received;
+    // A one-byte message to the virtual card is a power control, not a command.
+    if (received > 1) ++total.commands;
     begin = end + 1;
   }
   logRead_ += complete;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "tests/support/EmulatorProcess.h"
@@ -16,7 +17,9 @@ class Form1;
 
 namespace keycard::bench {
 
-enum class ReaderKind { Proximity, Mifare };
+// PcscMifare: a Mifare card on the virtual PC/SC reader of the private pcscd the benchmarks run
+// beside (scripts/private-pcscd.sh), reached with KEYCARD_MIFARE_READER=pcsc.
+enum class ReaderKind { Proximity, Mifare, PcscMifare };
 
 class EmulatedWindow {
  public:
@@ -30,13 +33,17 @@ class EmulatedWindow {
   // Clicks the button and returns how long the click took, handler and driver call included.
   std::chrono::nanoseconds click(const char* button);
   QString caption() const;
-  // The bytes that crossed the line in both directions since the last call (or the open), from
-  // the emulator's traffic log.
-  std::size_t bytesOnTheLine();
+  struct Traffic {
+    std::size_t bytes = 0;     // in both directions
+    std::size_t commands = 0;  // that the reader received (on PC/SC, the APDUs)
+  };
+  // What crossed the line since the last call (or the open), from the emulator's traffic log.
+  Traffic traffic();
 
  private:
   testing::TempDir dir_;
   testing::ScopedPortDir portDir_;
+  std::optional<testing::ScopedEnv> readerChoice_;
   std::filesystem::path log_;
   std::unique_ptr<testing::EmulatorProcess> reader_;
   std::unique_ptr<Form1> window_;

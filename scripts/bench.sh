@@ -16,4 +16,12 @@ fi
 cmake --build "$build" -j "$(nproc)" --target keycard-bench >&2
 
 echo "bench.sh: $(nproc) cores, $(uname -srm)" >&2
-"$build/bin/keycard-bench" "$@"
+# The PC/SC rows need a pcscd of their own beside them, which needs root; without it they are left
+# out.
+beside=()
+if [ "$(id -u)" -eq 0 ]; then
+  beside=("$root/scripts/private-pcscd.sh")
+else
+  echo "bench.sh: not root, so no private pcscd: the PC/SC rows are left out" >&2
+fi
+"${beside[@]}" "$build/bin/keycard-bench" "$@"
