@@ -50,7 +50,11 @@ start_reader() {  # kind port card-type card-file; port "pcsc" is the virtual PC
     echo "The $kind reader emulator on $port did not start." >&2
     exit 1
   fi
-  echo "$kind reader on $port, card $card"
+  if [ "$port" = pcsc ]; then
+    echo "$kind card on the virtual PC/SC reader, card $card"
+  else
+    echo "$kind reader on $port, card $card"
+  fi
 }
 
 start_reader proximity COM1 em4469 "$cards/proximity-em4469.card"
