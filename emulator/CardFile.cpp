@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <ostream>
 #include <sstream>
 #include <vector>
 
@@ -337,6 +338,13 @@ std::uint32_t uidSeedFor(const std::filesystem::path& file) {
     hash *= 16777619U;
   }
   return hash;
+}
+
+void removeInterruptedSaves(const std::filesystem::path& file, std::ostream& out) {
+  for (const auto& leftover : removeInterruptedSaves(file)) {
+    out << "keycard-emulator: removed " << leftover.string()
+        << ", left by a save of the card file that was cut short\n";
+  }
 }
 
 }  // namespace keycard::emulator

@@ -6,12 +6,14 @@
 //   block 01: 00000000
 //   ...
 //
-// Block numbers are decimal, block contents capital hex (4 bytes on T5557 and EM4469, 16 on
-// Mifare 1K). Blank lines and lines starting with '#' are ignored; every block appears once.
+// Block numbers are decimal, block contents capital hex (4 bytes on T5557 and EM4469 and an
+// Ultralight's pages, 16 on Mifare 1K). Blank lines and lines starting with '#' are ignored; every
+// block appears once.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -48,6 +50,8 @@ void saveCard(const std::filesystem::path& file, const Card& card);
 // them, owned by this user, holding the beginning of a card file, and not locked by a save under
 // way. Returns the paths removed.
 std::vector<std::filesystem::path> removeInterruptedSaves(const std::filesystem::path& file);
+// The same at an emulator's start, with a line on `out` for each file removed.
+void removeInterruptedSaves(const std::filesystem::path& file, std::ostream& out);
 
 // The card file as an emulated reader sees it: read once, and kept in memory while the file on
 // disk is unchanged (the same file, size, and modification and change times).

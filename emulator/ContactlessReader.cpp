@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <ostream>
 
-#include "emulator/CardFile.h"
-
 namespace keycard::emulator {
 
 namespace {
@@ -156,13 +154,16 @@ Bytes ContactlessReader::answer(std::span<const std::uint8_t> command) {
   return (this->*handler)(command);
 }
 
+void ContactlessReader::warn(const std::string& problem) {
+  if (problem == lastProblem_) return;
+  lastProblem_ = problem;
+  if (!problem.empty()) warnings_ << "keycard-emulator: " << problem << " (answering 63 00)\n";
+}
+
 std::optional<Card> ContactlessReader::presentCard() {
-  std::optional<Card> card;
-  try {
-    card = loadCard(cardFile_);
-  } catch (const CardFileError& error) {
-    warnings_ << "keycard-emulator: " << error.what() << " (the card does not answer)\n";
-  }
+  const CardFile::Reading& reading = cardFile_.look();
+  warn(reading.problem);
+  std::optional<Card> card = reading.card;
   if (card && answerToReset(card->type).empty()) card.reset();  // a chip this reader cannot see
   if (!card) resetCard();  // a card that left the field starts afresh when it comes back
   return card;
@@ -269,9 +270,9 @@ Bytes ContactlessReader::updateBinary(std::span<const std::uint8_t> command) {
   }
   std::copy(command.begin() + 5, command.end(), card->blocks[block].begin());
   try {
-    saveCard(cardFile_, *card);
+    cardFile_.save(*card);
   } catch (const CardFileError& error) {
-    warnings_ << "keycard-emulator: " << error.what() << " (the write failed)\n";
+    warn(error.what());
     return reply(StatusWord::Failed);
   }
   return reply(StatusWord::Ok);

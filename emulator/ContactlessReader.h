@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "emulator/Card.h"
+#include "emulator/CardFile.h"
 
 namespace keycard::emulator {
 
@@ -53,7 +54,8 @@ std::string_view statusWordName(std::span<const std::uint8_t> response);
 
 class ContactlessReader {
  public:
-  // Problems with the card file go to `warnings`; the host sees 63 00, as from a card that left.
+  // Problems with the card file go to `warnings`, each once while it lasts; the host sees 63 00,
+  // as from a card that left.
   ContactlessReader(std::filesystem::path cardFile, std::ostream& warnings);
 
   // The response APDU: data, then the status word.
@@ -74,11 +76,13 @@ class ContactlessReader {
   Bytes escape(std::span<const std::uint8_t> command);
 
   std::optional<Card> presentCard();
+  void warn(const std::string& problem);
   // Whether the chip lets the host at `block` now (a Mifare 1K only within the open sector).
   bool mayAccess(const Card& card, std::size_t block) const;
 
-  std::filesystem::path cardFile_;
+  CardFile cardFile_;
   std::ostream& warnings_;
+  std::string lastProblem_;                     // warned about already
   std::array<std::optional<Key>, 2> keySlots_;  // the reader's volatile key slots 00 and 01
   std::optional<std::size_t> openSector_;
   // A Mifare chip that refused an authentication answers nothing more until it is reset.

@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     return emu::kExitOk;
   }
   try {
-    const auto options =
-        emu::parseServeOptions(args, std::getenv(keycard::link::kPortDirVariable));
+    const auto options = emu::parseServeOptions(args, std::getenv(keycard::link::kPortDirVariable));
     return options.vpcdPort != 0 ? emu::serveVpcd(options) : emu::serve(options);
   } catch (const emu::UsageError& error) {
     std::cerr << "keycard-emulator: " << error.what() << '\n' << emu::usageText();

@@ -200,10 +200,7 @@ class Session {
 int serve(const ServeOptions& options) {
   const StopSignals signals;
   TrafficLog log = options.log.empty() ? TrafficLog() : TrafficLog(options.log);
-  for (const auto& leftover : removeInterruptedSaves(options.card)) {
-    std::cerr << "keycard-emulator: removed " << leftover.string()
-              << ", left by a save of the card file that was cut short\n";
-  }
+  removeInterruptedSaves(options.card, std::cerr);
   const std::filesystem::path port = options.portDir / options.port;
   const PortLock lock(port);
   PseudoTerminal line;

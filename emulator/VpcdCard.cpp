@@ -119,7 +119,11 @@ class Connection {
 class VpcdSession {
  public:
   VpcdSession(const ServeOptions& options, TrafficLog& log, const StopSignals& signals)
-      : options_(options), log_(log), signals_(signals), reader_(options.card, std::cerr) {}
+      : options_(options),
+        log_(log),
+        signals_(signals),
+        cardFile_(options.card),
+        reader_(options.card, std::cerr) {}
 
   int run() {
     // With no card the reader can see there is nothing to wait for.
@@ -165,14 +169,10 @@ class VpcdSession {
   }
 
   Lay layCardOn() {
-    std::optional<Card> card;
-    try {
-      card = loadCard(options_.card);
-    } catch (const CardFileError& error) {
-      warnOnce(std::string(error.what()) + " (no card on the reader)");
-      return Lay::NoCard;
-    }
-    if (!card) return Lay::NoCard;  // gone again since the look
+    const CardFile::Reading& reading = cardFile_.look();
+    if (!reading.problem.empty()) warnOnce(reading.problem + " (no card on the reader)");
+    const std::optional<Card>& card = reading.card;
+    if (!card) return Lay::NoCard;  // not a card, or gone again since the look
     atr_ = answerToReset(card->type);
     if (atr_.empty()) {
       warnOnce(options_.card.string() + " holds a " + std::string(cardTypeName(card->type)) +
@@ -284,6 +284,7 @@ class VpcdSession {
   const ServeOptions& options_;
   TrafficLog& log_;
   const StopSignals& signals_;
+  CardFile cardFile_;  // the card file as the reader sees it while no card lies on it
   ContactlessReader reader_;
   Connection connection_;
   Bytes input_;
@@ -303,6 +304,7 @@ class VpcdSession {
 int serveVpcd(const ServeOptions& options) {
   const StopSignals signals;
   TrafficLog log = options.log.empty() ? TrafficLog() : TrafficLog(options.log);
+  removeInterruptedSaves(options.card, std::cerr);
   VpcdSession session(options, log, signals);
   return session.run();
 }
