@@ -2,7 +2,6 @@
 // hotel code of a card read shows through the window's own routine): the image handed over,
 // the captions and where the beep falls, what a read shows, and refused fields.
 #include <QCheckBox>
-#include <QTest>
 #include <utility>
 #include <vector>
 
@@ -46,10 +45,7 @@ class CardHandlerTest : public WindowTest {
 // A refused field calls no driver, names itself and says in full what it accepts, puts the
 // operator back into it with its text selected, and leaves the record and the buffer as they were.
 TEST_F(CardHandlerTest, RefusedFieldsAreNamedInOrderAndTheStartTextsWriteTheWorkedImage) {
-  window->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  ASSERT_TRUE(showActive());
   CardData::CardInfo.Room = 42;
   CardData::CardBuf[6] = 43;
   const auto before = std::pair(CardData::toImage(CardData::CardInfo), CardData::CardBuf);

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <memory>
 
 #include "card/CardData.h"
@@ -66,6 +67,13 @@ class WindowTest : public ::testing::Test {
   }
   void selectKind(int index) const { control<QComboBox>("Combo1")->setCurrentIndex(index); }
   void selectPort(int index) const { control<QComboBox>("Combo2")->setCurrentIndex(index); }
+  // Shown and active, as focus and Tab need it.
+  [[nodiscard]] bool showActive() const {
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) return false;
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window.get());
+  }
   // Does nothing on a disabled button, as a mouse click would not.
   void click(const char* button) const { control<QPushButton>(button)->click(); }
 
