@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "emulator/CardCommands.h"
 #include "emulator/ExitCodes.h"
@@ -46,20 +47,43 @@ TEST(CardCommands, AKeyOfItsOwnForAMifareCardAndAnUltralightWithoutARecord) {
   }
   runCard({"new", "--type", "ultralight", file});
   EXPECT_EQ(runCard({"block", file, "15"}), "00000000\n");
-  EXPECT_NE(runCard({"block", file, "16"}, 2).find("block 16 is not on this ultralight card"),
-            std::string::npos);
+  EXPECT_NE(
+      runCard({"block", file, "16"}, kExitUsage).find("block 16 is not on this ultralight card"),
+      std::string::npos);
   const std::string ultralightUid = runCard({"block", file, "0"});
 
-  const std::pair<std::vector<std::string>, const char*> refused[] = {
+  const std::string missing = (dir / "missing").string();
+  const std::tuple<std::vector<std::string>, int, const char*> refused[] = {
       {{"new", "--type", "ultralight", file, "--record", std::string(48, '0')},
+       kExitUsage,
        "an ultralight card holds no key-card record"},
-      {{"new", "--type", "t5557", file, "--key-a", "A0A1A2A3A4A5"}, "--key-a is for mifare1k"},
-      {{"new", "--type", "mifare1k", file, "--key-a", "A0A1A2A3A4"}, "--key-a is 12 hex digits"},
+      {{"new", "--type", "t5557", file, "--key-a", "A0A1A2A3A4A5"},
+       kExitUsage,
+       "--key-a is for mifare1k"},
+      {{"new", "--type", "mifare1k", file, "--key-a", "A0A1A2A3A4"},
+       kExitUsage,
+       "--key-a is 12 hex digits"},
+      {{"new", "--type", "t5577", file}, kExitUsage, "not 't5577'"},
+      {{"new", "--type", "t5557", file, "--record", std::string(47, '0')},
+       kExitUsage,
+       "--record is 48 hex digits"},
+      {{"new", "--type", "t5557", file, "other"}, kExitUsage, "unexpected 'other'"},
+      {{"new", "--type", "t5557", file, "--record"}, kExitUsage, "unexpected '--record'"},
+      {{"new", file}, kExitUsage, "card new needs --type"},
+      {{"new", "--type", "t5557"}, kExitUsage, "card new needs a FILE"},
+      {{"block", file, "x"}, kExitUsage, "block x is not on this ultralight card"},
+      {{"record", file, "0"}, kExitUsage, "unknown card command"},
+      {{}, kExitUsage, "card needs new, record or block"},
+      {{"record", missing}, kExitFailure, "there is no card file"},
+      {{"block", missing, "0"}, kExitFailure, "there is no card file"},
   };
-  for (const auto& [args, message] : refused) {
+  for (const auto& [args, exitCode, message] : refused) {
     SCOPED_TRACE(message);
-    EXPECT_NE(runCard(args, 2).find(message), std::string::npos);
+    const std::string printed = runCard(args, exitCode);
+    EXPECT_NE(printed.find(message), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("usage:") != std::string::npos, exitCode == kExitUsage) << printed;
   }
+  EXPECT_FALSE(std::filesystem::exists(missing));
   EXPECT_EQ(runCard({"block", file, "0"}), ultralightUid)
       << "a refused card new leaves the card as it was";
 }
