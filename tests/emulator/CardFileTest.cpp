@@ -30,6 +30,51 @@ TEST(CardFile, EveryTypeSurvivesSaveAndLoad) {
   }
 }
 
+// A T5557 card file's lines after its header: the type, then blocks 0 to 7 with `tail` in place
+// of the last ones.
+std::string t5557Text(const std::string& tail, int blocksBefore = 7) {
+  std::string text = "# notes\n\ntype t5557\n";
+  for (int block = 0; block < blocksBefore; ++block) {
+    text += "  block " + std::to_string(block) + " : 0000000" + std::to_string(block) + "\n";
+  }
+  return text + tail;
+}
+
+TEST(CardFile, ATextThatIsNotACardIsRefusedWithItsLineAndWhy) {
+  const std::pair<std::string, const char*> rows[] = {
+      {t5557Text("block 07: A0a1B2c3"), ""},
+      {t5557Text("block 7: 00000000\n# end"), ""},
+      {t5557Text("block 7: 00000000\ntype t5557\n"), "card line 12: a second type line"},
+      {"type t5567\n", "card line 1: unknown card type"},
+      {t5557Text("blocks 7: 00000000"), "card line 11: expected 'type NAME' or 'block NN: HEX'"},
+      {"block 0: 000880E0\ntype t5557", "card line 1: a block before the type line"},
+      {t5557Text("block 7 00000000"), "card line 11: expected 'block NN: HEX'"},
+      {t5557Text("block 0x7: 00000000"), "card line 11: the block number must be decimal"},
+      {t5557Text("block 8: 00000000"), "card line 11: block 8 is beyond the card's 8 blocks"},
+      {t5557Text("block 6: 00000000"), "card line 11: block 6 appears twice"},
+      {t5557Text("block 7: 0000000"), "card line 11: block 7 must be 8 hex digits"},
+      {t5557Text("block 7: 000000000A"), "card line 11: block 7 must be 8 hex digits"},
+      {t5557Text("block 7: 0000000G"), "card line 11: block 7 must be 8 hex digits"},
+      {t5557Text("", 6), "card line 9: block 6 is missing"},
+      {"# only notes\n", "card line 1: no 'type' line"},
+      {"", "card line 0: no 'type' line"},
+  };
+  for (const auto& [text, problem] : rows) {
+    SCOPED_TRACE(text);
+    std::string refusal;
+    try {
+      const Card card = parseCardFile(text, "card");
+      EXPECT_EQ(card.blocks.size(), 8U);
+      EXPECT_EQ(toHex(card.blocks.back()),
+                text.find("A0a1") != std::string::npos ? "A0A1B2C3" : "00000000");
+    } catch (const CardFileError& error) {
+      refusal = error.what();
+    }
+    EXPECT_EQ(refusal.substr(0, std::string_view(problem).size()), problem);
+    EXPECT_EQ(refusal.empty(), *problem == '\0') << refusal;
+  }
+}
+
 TEST(CardFile, SaveReplacesTheWholeFileAtOnce) {
   TempDir dir;
   const auto file = dir / "card";
