@@ -1,5 +1,5 @@
 // The emulator as a process: where it refuses to start, what it cleans up after emulators that
-// were killed, and that it ends on SIGTERM whatever lies on the reader.
+// were killed, that it ends on SIGTERM whatever lies on the reader, and what its log shows.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -79,7 +79,8 @@ TEST(Serve, StartsOverWhatAKilledEmulatorLeftAndLeavesNothingBehind) {
 TEST(Serve, ACardFileThatWouldBlockIsNoCardAndSigtermStillEndsIt) {
   TempDir dir;
   ::mkfifo((dir / "card").c_str(), 0600);
-  EmulatorProcess emulator({.card = dir / "card", .portDir = dir.path()});
+  std::ofstream(dir / "log") << "an earlier run\n";
+  EmulatorProcess emulator({.card = dir / "card", .portDir = dir.path(), .log = dir / "log"});
   link::SerialLine line;
   ASSERT_EQ(line.open((dir / "COM1").string(), "test"), 0);
   EXPECT_EQ(exchange(line, Command::SelectCard, {}).replyHex, "01");  // NoCard
@@ -87,6 +88,24 @@ TEST(Serve, ACardFileThatWouldBlockIsNoCardAndSigtermStillEndsIt) {
   const std::uint8_t noise[] = {0xFF, 0x02, 0x00, 0x55};
   EXPECT_EQ(exchange(line, Command::GetVersion, {}, noise).replyHex, kVersionReply);
   EXPECT_EQ(emulator.stop(), 0) << "ended by SIGTERM, not killed";
+
+  // The log gains a line for each request, reply and discarded input, after what it held; the
+  // time stamp (date and time) leads each line.
+  std::ifstream log(dir / "log");
+  std::string lines;
+  for (std::string logged; std::getline(log, logged);) {
+    // Past the date and the time.
+    lines += (logged.starts_with("20") ? logged.substr(logged.find(" ", logged.find(" ") + 1) + 1)
+                                       : logged) +
+             "\n";
+  }
+  EXPECT_EQ(lines,
+            "an earlier run\n"
+            "<- 02 01 10 3C 0F  SelectCard\n"
+            "-> 02 02 90 01 AA 36  SelectCard reply NoCard\n"
+            "!! FF 02 00 55  discarded: noise before a request\n"
+            "<- 02 01 01 3E 1F  GetVersion\n"
+            "-> 02 0D 81 00 4B 43 2D 50 52 4F 58 20 31 2E 30 BF C0  GetVersion reply Ok\n");
 }
 
 }  // namespace
