@@ -165,12 +165,15 @@ TEST_F(VpcdCardTest, ALateCardAnswersWholeAfterItsDelay) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 800ms);
 }
 
-TEST_F(VpcdCardTest, TearTakesTheCardAwayRightAfterItsFirstWrite) {
+TEST_F(VpcdCardTest, TearTakesTheCardAwayRightAfterItsFirstWriteFromFaultFromOn) {
   testing::newCard("mifare1k", card_, kRecord);
-  testing::EmulatorProcess emulator(emulatorOptions("tear"));
+  testing::EmulatorOptions options = emulatorOptions("tear");
+  options.faultFrom = 4;
+  testing::EmulatorProcess emulator(options);
   ASSERT_EQ(connect(), SCARD_S_SUCCESS);
-  authenticateSectorOne();
-  EXPECT_EQ(transmit(std::string("FF D6 00 04 10") + kBlock), "9000");
+  authenticateSectorOne();                                              // commands 1 and 2
+  EXPECT_EQ(transmit(std::string("FF D6 00 06 10") + kBlock), "9000");  // 3: still sound
+  EXPECT_EQ(transmit(std::string("FF D6 00 04 10") + kBlock), "9000");  // 4: then torn away
   // Until pcscd has seen that the card went, the reader's chip gets no answer.
   const std::string answer = transmit(std::string("FF D6 00 05 10") + kBlock);
   EXPECT_TRUE(answer == "6300" || answer == "error " + hexCode(SCARD_W_REMOVED_CARD)) << answer;
@@ -179,6 +182,7 @@ TEST_F(VpcdCardTest, TearTakesTheCardAwayRightAfterItsFirstWrite) {
   EXPECT_FALSE(std::filesystem::exists(card_));
   const std::filesystem::path torn = card_.string() + ".torn";
   EXPECT_EQ(testing::cardBlock(torn, 4), kBlock);
+  EXPECT_EQ(testing::cardBlock(torn, 6), kBlock);
   EXPECT_EQ(testing::cardBlock(torn, 5), std::string(kRecord).substr(32) + std::string(16, '0'));
 }
 
