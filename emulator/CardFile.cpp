@@ -197,24 +197,20 @@ class Descriptor {
 
 }  // namespace
 
-std::optional<Card> loadCard(const std::filesystem::path& file) {
-  // The type is checked before the open: opening a FIFO waits for a writer, and a device may
-  // never end.
-  struct stat status {};
-  if (::stat(file.c_str(), &status) != 0) {
-    if (missing(errno)) return std::nullopt;
-    throw CardFileError(systemError("cannot open", file));
-  }
-  if (!S_ISREG(status.st_mode)) throw CardFileError(notRegular(file));
+namespace {
+
+// The card in `file`, nullopt when there is none; `status` receives the file's status as it was
+// before the read. Throws CardFileError.
+std::optional<Card> readCardFile(const std::filesystem::path& file, struct stat& status) {
+  // O_NONBLOCK: opening a FIFO would wait for a writer. What is not a regular file is refused
+  // before a byte is read: a device may never end.
   const Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd.get() < 0) {
     if (missing(errno)) return std::nullopt;
     throw CardFileError(systemError("cannot open", file));
   }
-  // It may have been replaced since.
-  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    throw CardFileError(notRegular(file));
-  }
+  if (::fstat(fd.get(), &status) != 0) throw CardFileError(systemError("cannot read", file));
+  if (!S_ISREG(status.st_mode)) throw CardFileError(notRegular(file));
   const std::string tooLarge = file.string() + " is larger than a card file's " +
                                std::to_string(kMaxCardFileSize / 1024) + " KiB";
   if (static_cast<std::uint64_t>(status.st_size) > kMaxCardFileSize) throw CardFileError(tooLarge);
@@ -223,23 +219,15 @@ std::optional<Card> loadCard(const std::filesystem::path& file) {
   return parseCardFile(text, file.string());
 }
 
-void saveCard(const std::filesystem::path& file, const Card& card) {
-  // The card keeps the permissions it had; a new one is as readable as any other file the user
-  // writes (mkstemp alone would make it private).
-  mode_t mode = 0;
-  struct stat existing {};
-  if (::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
+// Returns the status of the file written, as it was before the rename.
+struct stat writeCardFile(const std::filesystem::path& file, const Card& card, mode_t mode) {
   TemporaryFile temporary(file);
   if (::fchmod(temporary.fd(), mode) != 0) {
     throw CardFileError(systemError("cannot set the permissions of", temporary.path()));
   }
   writeAll(temporary.fd(), formatCardFile(card), temporary.path());
+  struct stat written {};
+  ::fstat(temporary.fd(), &written);
   // The rename alone keeps a killed emulator from leaving half a card; no fsync, since an
   // emulated card need not outlive a power cut and a synced save per block would dominate
   // every write's time.
@@ -248,6 +236,29 @@ void saveCard(const std::filesystem::path& file, const Card& card) {
     throw CardFileError(systemError("cannot replace", file));
   }
   temporary.keep();
+  return written;
+}
+
+// A new card file is as readable as any other file the user writes (mkstemp alone would make it
+// private).
+mode_t newFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+std::optional<Card> loadCard(const std::filesystem::path& file) {
+  struct stat status {};
+  return readCardFile(file, status);
+}
+
+void saveCard(const std::filesystem::path& file, const Card& card) {
+  // The card keeps the permissions it had.
+  struct stat existing {};
+  const bool exists = ::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  writeCardFile(file, card, exists ? existing.st_mode & 07777 : newFileMode());
 }
 
 namespace {
@@ -300,35 +311,55 @@ std::vector<std::filesystem::path> removeInterruptedSaves(const std::filesystem:
   return removed;
 }
 
+namespace {
+
+CardFile::Stamp stampOf(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+          static_cast<std::int64_t>(status.st_size), nanoseconds(status.st_mtim),
+          nanoseconds(status.st_ctim)};
+}
+
+// Whether a file's stamp can be trusted to show its next change (see kSettledAfter).
+bool settled(const CardFile::Stamp& stamp) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::int64_t age = nanoseconds(now) - std::max(stamp.modifiedNs, stamp.changedNs);
+  return age >= std::chrono::nanoseconds(kSettledAfter).count();
+}
+
+}  // namespace
+
 const CardFile::Reading& CardFile::look() {
   struct stat status {};
-  if (::stat(file_.c_str(), &status) != 0) {
-    reading_ = {std::nullopt, missing(errno) ? "" : systemError("cannot open", file_)};
+  // Only a file kept in memory is looked at before it is read: anything else is read anyway.
+  if (stamp_) {
+    if (::stat(file_.c_str(), &status) == 0 && stampOf(status) == *stamp_) return reading_;
     stamp_.reset();
-    return reading_;
   }
-  const Stamp now{static_cast<std::uint64_t>(status.st_dev),
-                  static_cast<std::uint64_t>(status.st_ino),
-                  static_cast<std::int64_t>(status.st_size), nanoseconds(status.st_mtim),
-                  nanoseconds(status.st_ctim)};
-  if (stamp_ == now) return reading_;
+  status = {};
   try {
-    reading_ = {loadCard(file_), {}};
+    reading_ = {readCardFile(file_, status), {}};
   } catch (const CardFileError& error) {
     reading_ = {std::nullopt, error.what()};
   }
+  mode_ = S_ISREG(status.st_mode) ? std::optional(status.st_mode & 07777) : std::nullopt;
   // The stamp taken before the read: a change during the read makes the next look read again.
-  timespec clock{};
-  ::clock_gettime(CLOCK_REALTIME, &clock);
-  const std::int64_t age = nanoseconds(clock) - std::max(now.modifiedNs, now.changedNs);
-  const bool settled = age >= std::chrono::nanoseconds(kSettledAfter).count();
-  stamp_ = settled ? std::optional(now) : std::nullopt;
+  if (status.st_ino != 0 && settled(stampOf(status))) stamp_ = stampOf(status);
   return reading_;
 }
 
 void CardFile::save(const Card& card) {
   stamp_.reset();
-  saveCard(file_, card);
+  const struct stat written =
+      writeCardFile(file_, card, mode_ ? static_cast<mode_t>(*mode_) : newFileMode());
+  reading_ = {card, {}};
+  // What the emulator wrote itself it knows, however young the file: kept in memory while the
+  // file is the one renamed into place (the rename changed its change time).
+  struct stat now {};
+  if (::stat(file_.c_str(), &now) == 0 && now.st_dev == written.st_dev &&
+      now.st_ino == written.st_ino) {
+    stamp_ = stampOf(now);
+  }
 }
 
 std::uint32_t uidSeedFor(const std::filesystem::path& file) {

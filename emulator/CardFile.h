@@ -38,7 +38,7 @@ Card parseCardFile(std::string_view text, const std::string& source);
 
 // nullopt when there is no file: no card on the reader. Throws CardFileError when the file is not
 // a regular file of at most kMaxCardFileSize bytes, cannot be read, or is not a card. Never blocks:
-// a FIFO or a device is refused before it is opened.
+// the file is opened without waiting, and a FIFO or a device is refused before it is read.
 std::optional<Card> loadCard(const std::filesystem::path& file);
 
 // Writes a temporary file beside `file` (`FILE.tmp-XXXXXX`) and renames it over `file`, so a reader
@@ -70,7 +70,6 @@ class CardFile {
 
   const std::filesystem::path& path() const { return file_; }
 
- private:
   // What tells one state of a file from another without reading it.
   struct Stamp {
     std::uint64_t device = 0;
@@ -81,9 +80,11 @@ class CardFile {
     bool operator==(const Stamp&) const = default;
   };
 
+ private:
   std::filesystem::path file_;
   Reading reading_;
-  std::optional<Stamp> stamp_;  // of the file read; nullopt: read it at the next look
+  std::optional<Stamp> stamp_;         // of the file read; nullopt: read it at the next look
+  std::optional<std::uint32_t> mode_;  // its permissions, which a save keeps
 };
 
 // A UID seed derived from the file's name alone, so the same name always gives the same card.

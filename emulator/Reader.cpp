@@ -126,10 +126,10 @@ Reader::CardOrStatus Reader::presentCard() {
   warn(reading.problem, "NoCard");
   if (!reading.card) {
     authenticatedSector_.reset();  // a card that left the field forgets its authentication
-    return {std::nullopt, Status::NoCard};
+    return {nullptr, Status::NoCard};
   }
-  if (!worksOn(reading.card->type)) return {std::nullopt, Status::WrongCardKind};
-  return {reading.card, Status::Ok};
+  if (!worksOn(reading.card->type)) return {nullptr, Status::WrongCardKind};
+  return {&*reading.card, Status::Ok};
 }
 
 bool Reader::mayAccess(std::size_t block) const {
@@ -170,9 +170,9 @@ Reader::Payload Reader::writeBlock(const Payload& args) {
   const std::size_t blockBytes =
       kind_ == ReaderKind::Mifare ? link::kMifareBlockSize : link::kProximityBlockSize;
   if (args.size() != 1 + blockBytes) return statusOnly(Status::BadArgument);
-  auto present = presentCard();
+  const auto present = presentCard();
   if (!present.card) return statusOnly(present.status);
-  Card& card = *present.card;
+  Card card = *present.card;  // changed only once it is saved
   const std::size_t block = args[0];
   if (block >= card.blocks.size()) return statusOnly(Status::BadArgument);
   if (!mayAccess(block)) return statusOnly(Status::AuthFailed);

@@ -38,9 +38,10 @@ class Reader {
   Payload writeBlock(const Payload& args);
   Payload authenticate(const Payload& args);
 
-  // The card on the reader when it is one this reader works with, or the status to answer.
+  // The card on the reader when it is one this reader works with (valid until the next look at
+  // the card file), or the status to answer.
   struct CardOrStatus {
-    std::optional<Card> card;
+    const Card* card = nullptr;
     link::Status status = link::Status::Ok;
   };
   CardOrStatus presentCard();
