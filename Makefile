@@ -1,25 +1,19 @@
-# Two commands set everything up: `make run` (the tool) and `make test` (the tests).
+# The README's two commands for those who type make: each target is the script of the same name,
+# which needs nothing but bash. BUILD, CMAKE_FLAGS and JOBS reach the scripts from the command
+# line (make test BUILD=build-asan CMAKE_FLAGS=-DKEYCARD_SANITIZE=ON); READER=pcsc puts the Mifare
+# card on a virtual PC/SC reader (make run READER=pcsc, as root).
 BUILD ?= build
-JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 READER ?= serial
+export BUILD CMAKE_FLAGS JOBS
 
-.PHONY: deps configure build run test clean
+.PHONY: run test clean
 
-deps:
-	scripts/install-deps.sh
+run:
+	@scripts/run.sh $(READER)
 
-configure: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-
-build: configure
-	cmake --build $(BUILD) -j $(JOBS)
-
-run: build
-	scripts/run.sh $(BUILD) $(READER)
-
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 120
+test:
+	@scripts/test.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -1,22 +1,51 @@
 #!/usr/bin/env bash
-# Installs, with apt, only the packages this project needs that are not yet on the machine.
-# Used by `make run`, `make test` and CI. Needs root (or sudo) only when something is missing.
+# Installs, with apt, the packages a task needs that are not yet on the machine:
+#
+#   scripts/install-deps.sh [run|test|pcsc|package|screenshot|fuzz]...    (default: run)
+#
+# Each task installs only its own packages; `test` includes `run`, `pcsc` and `package`. Needs
+# root (or sudo) only when something is missing. Used by scripts/run.sh, scripts/test.sh and the
+# others.
 set -euo pipefail
 
-packages=(
-  cmake g++ make pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev
-  fonts-wqy-microhei
-  xvfb xauth xdotool imagemagick
-  clang libclang-rt-14-dev
-  # PC/SC: the Mifare driver's pcscd road, and the virtual reader its tests run on.
-  pcscd vsmartcard-vpcd libpcsclite-dev
-)
+# Building and running the window, the drivers and the emulator.
+run_packages=(cmake g++ make qt6-base-dev fonts-wqy-microhei)
+# The tests and benchmarks.
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev)
+# PC/SC readers: the header the Mifare driver builds against; pcscd and a virtual reader for the
+# tests and for `scripts/run.sh pcsc`.
+pcsc_build_packages=(pkg-config libpcsclite-dev)
+pcsc_packages=(pcscd vsmartcard-vpcd)
+# The .deb: dpkg-shlibdeps names the libraries the programs load, and CPack finds them with file.
+package_packages=(dpkg-dev file)
+# scripts/screenshot.sh: a virtual display, a robot to click, and a camera.
+screenshot_packages=(xvfb xauth xdotool imagemagick)
+# scripts/fuzz.sh: libFuzzer comes with clang.
+fuzz_packages=(clang libclang-rt-14-dev)
+
+packages=()
+for task in "${@:-run}"; do
+  case $task in
+    run) packages+=("${run_packages[@]}" "${pcsc_build_packages[@]}") ;;
+    test)
+      packages+=("${run_packages[@]}" "${pcsc_build_packages[@]}" "${test_packages[@]}"
+        "${pcsc_packages[@]}" "${package_packages[@]}")
+      ;;
+    pcsc) packages+=("${pcsc_packages[@]}") ;;
+    package) packages+=("${package_packages[@]}") ;;
+    screenshot) packages+=("${screenshot_packages[@]}") ;;
+    fuzz) packages+=("${fuzz_packages[@]}") ;;
+    *)
+      echo "install-deps.sh: unknown task '$task' (run, test, pcsc, package, screenshot or fuzz)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed' ||
+    [[ " ${missing[*]} " == *" $p "* ]] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
@@ -26,7 +55,10 @@ fi
 echo "Installing: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
-  command -v sudo >/dev/null || { echo "Missing packages and no root: install ${missing[*]}" >&2; exit 1; }
+  command -v sudo >/dev/null || {
+    echo "These packages are missing and installing them needs root: ${missing[*]}" >&2
+    exit 1
+  }
   sudo_cmd=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
