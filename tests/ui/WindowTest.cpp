@@ -73,5 +73,50 @@ TEST_F(WindowLayout, ListsHoldTheirEntriesAndTabRunsFromCardTypeThroughEveryCont
             "Combo2 txtCardty");
 }
 
+// The list's text as painted: its pixels that differ from the same list showing nothing, all
+// others transparent.
+QImage paintedText(QComboBox& list, int entry) {
+  list.setCurrentIndex(-1);
+  const QImage blank = list.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  list.setCurrentIndex(entry);
+  QImage text = list.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < text.height(); ++y) {
+    for (int x = 0; x < text.width(); ++x) {
+      if (text.pixel(x, y) == blank.pixel(x, y)) text.setPixel(x, y, qRgba(0, 0, 0, 0));
+    }
+  }
+  return text;
+}
+
+int inkPixels(const QImage& text) {
+  int ink = 0;
+  for (int y = 0; y < text.height(); ++y) {
+    for (int x = 0; x < text.width(); ++x) ink += qAlpha(text.pixel(x, y)) != 0 ? 1 : 0;
+  }
+  return ink;
+}
+
+// Each entry chosen is compared with the same entry in a twin of the list as tall, in the same
+// font and style, and wide enough for any text: the list paints every pixel of it, and only it.
+TEST_F(WindowLayout, EveryEntryOfBothListsShowsWholeWhenChosen) {
+  for (const char* name : {"Combo1", "Combo2"}) {
+    QComboBox* list = control<QComboBox>(name);
+    QComboBox wide;
+    wide.setFont(list->font());
+    wide.resize(8 * list->width(), list->height());
+    for (int entry = 0; entry < list->count(); ++entry) {
+      SCOPED_TRACE(list->itemText(entry).toStdString());
+      wide.addItem(list->itemText(entry));
+      const QImage whole = paintedText(wide, entry);
+      const QImage shown = paintedText(*list, entry);
+      const QImage wholeWithinList = whole.copy(shown.rect());
+      ASSERT_GT(inkPixels(whole), 0);
+      EXPECT_EQ(inkPixels(wholeWithinList), inkPixels(whole)) << "the text is wider than the list";
+      EXPECT_EQ(shown, wholeWithinList) << "the list does not paint its whole text";
+      EXPECT_EQ(list->currentText(), list->itemText(entry));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace keycard::testing

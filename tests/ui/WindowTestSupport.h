@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "card/CardData.h"
+#include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
 
 namespace keycard::testing {
@@ -28,6 +29,8 @@ inline void ensureApplication() {
   // Never destroyed: at exit it would outlive input devices that Qt Test has already freed.
   new QApplication(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // The look the programs start with, so a test sees what an operator sees.
+  QApplication::setStyle(new window::ClassicStyle);
 }
 
 inline void resetCardData() {
