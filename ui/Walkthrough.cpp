@@ -1,7 +1,8 @@
-// keycard-walkthrough [--mifare] OUT.png: the main road without a display. Opens the proximity
-// reader on "COM1" (with --mifare the Mifare reader, "MF1"), writes the start texts, reads the
-// card back, prints each status line and the record that was read, and saves a picture of the
-// window. Exits 0 when the card was written and read.
+// keycard-walkthrough [--mifare] [SCREENSHOT.png]: the main road without a display. Opens the
+// proximity reader on "COM1" (with --mifare the Mifare reader, "MF1"), writes the start texts,
+// reads the card back, prints each status line and the record that was read, and saves a picture
+// of the window where asked. Exits 0 when the card was written and read, 1 when not, 2 on a
+// command line it does not take.
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -10,12 +11,77 @@
 #include <cstdio>
 #include <iostream>
 #include <string_view>
+#include <variant>
 
 #include "card/CardData.h"
+#include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
 
 namespace keycard {
 namespace {
+
+constexpr char kUsage[] = R"(usage: keycard-walkthrough [--mifare] [SCREENSHOT.png]
+
+Walks the encoder's main road without a display: opens the proximity reader on COM1 (with
+--mifare the Mifare reader), writes the window's start texts onto the card, reads the card back,
+and prints each status line and the card's record. With SCREENSHOT.png it also saves a picture
+of the window there.
+
+It needs that reader on COM1: a running keycard-emulator with KEYCARD_PORT_DIR set to its port
+folder, or a real reader on COM1. With the emulator:
+
+  keycard-emulator card new --type em4469 /tmp/card
+  mkdir -p /tmp/ports
+  keycard-emulator --kind proximity --port COM1 --card /tmp/card --port-dir /tmp/ports &
+  KEYCARD_PORT_DIR=/tmp/ports keycard-walkthrough /tmp/window.png
+)";
+
+struct Walk {
+  bool mifare = false;
+  const char* screenshot = nullptr;
+};
+
+// The walk the command line asks for, or the exit code when it ends the program here: help asked
+// for, or a command line it does not take. An argument starting with '-' is an option, so no file
+// is ever named "--hlep".
+std::variant<Walk, int> parse(int argc, char** argv) {
+  Walk walk;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help" || argument == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (argument == "--mifare" && !walk.mifare) {
+      walk.mifare = true;
+    } else if (argument.starts_with('-') || walk.screenshot != nullptr) {
+      std::cerr << kUsage;
+      return 2;
+    } else {
+      walk.screenshot = argv[i];
+    }
+  }
+  return walk;
+}
+
+// What to do when the reader does not open: the window's status line says nothing of it.
+void explainNoReader(bool mifare) {
+  const char* kind = mifare ? "mifare" : "proximity";
+  const QByteArray portDir = qgetenv("KEYCARD_PORT_DIR");
+  if (mifare && !qEnvironmentVariableIsEmpty("KEYCARD_MIFARE_READER")) {
+    std::cerr << "The PC/SC reader did not open (KEYCARD_MIFARE_READER="
+              << qgetenv("KEYCARD_MIFARE_READER").constData()
+              << "): is pcscd running, with the reader and a card on it?\n";
+  } else if (portDir.isEmpty()) {
+    std::cerr << "No reader answered on COM1. Start keycard-emulator --kind " << kind
+              << " and set KEYCARD_PORT_DIR to its port folder, or connect a " << kind
+              << " reader on COM1 (see keycard-walkthrough --help).\n";
+  } else {
+    std::cerr << "No reader answered on COM1 in KEYCARD_PORT_DIR=" << portDir.constData()
+              << ". Is keycard-emulator --kind " << kind
+              << " --port COM1 running with that --port-dir?\n";
+  }
+}
 
 // Clicks the button and prints what the status line then says; false if it cannot be clicked.
 bool press(const Form1& window, const char* button) {
@@ -40,27 +106,27 @@ bool statusSays(const Form1& window, const char* text) {
 }  // namespace keycard
 
 int main(int argc, char** argv) {
-  const bool mifare = argc == 3 && std::string_view(argv[1]) == "--mifare";
-  if (argc != 2 && !mifare) {
-    std::cerr << "usage: keycard-walkthrough [--mifare] OUT.png\n";
-    return 2;
-  }
-  const char* const shotPath = argv[argc - 1];
+  const std::variant<keycard::Walk, int> parsed = keycard::parse(argc, argv);
+  if (const int* exitCode = std::get_if<int>(&parsed)) return *exitCode;
+  const keycard::Walk walk = std::get<keycard::Walk>(parsed);
+
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QApplication::setStyle(QStringLiteral("Windows"));
+  QApplication::setStyle(new keycard::window::ClassicStyle);
   keycard::Form1 window;
   window.show();
-  if (mifare) window.findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(1);
+  if (walk.mifare) window.findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(1);
 
   using keycard::press;
   using keycard::statusSays;
   // The Mifare open shows nothing: the card buttons it enables tell.
-  const bool opened = press(window, "butOpen") &&
-                      (mifare ? window.findChild<QPushButton*>(QStringLiteral("butWr"))->isEnabled()
-                              : statusSays(window, "Open CommPort OK"));
+  const bool opened =
+      press(window, "butOpen") &&
+      (walk.mifare ? window.findChild<QPushButton*>(QStringLiteral("butWr"))->isEnabled()
+                   : statusSays(window, "Open CommPort OK"));
+  if (!opened) keycard::explainNoReader(walk.mifare);
   const bool written =
-      opened && press(window, "butWr") && statusSays(window, mifare ? "Wr OK" : "Wr 4469 OK");
+      opened && press(window, "butWr") && statusSays(window, walk.mifare ? "Wr OK" : "Wr 4469 OK");
   const bool read = written && press(window, "butRd") && statusSays(window, "RD 4469 OK");
   if (read) {
     std::cout << "Card record:";
@@ -68,9 +134,11 @@ int main(int argc, char** argv) {
     std::cout << std::endl;
   }
 
-  const QString shot = QString::fromLocal8Bit(shotPath);
-  const bool saved = window.grab().save(shot, "PNG");
-  if (!saved) std::cerr << "cannot save the screenshot to " << shotPath << '\n';
+  bool saved = true;
+  if (walk.screenshot != nullptr) {
+    saved = window.grab().save(QString::fromLocal8Bit(walk.screenshot), "PNG");
+    if (!saved) std::cerr << "Cannot save the screenshot to " << walk.screenshot << '\n';
+  }
   window.close();  // the unload handler closes the port
   return read && saved ? 0 : 1;
 }
