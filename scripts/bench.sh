@@ -8,6 +8,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-release}
 shift || true
 
+# The benchmarks build on the tests' libraries.
+"$root/scripts/install-deps.sh" test >&2
+
 if [[ ! -f $build/CMakeCache.txt ]]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKEYCARD_BUILD_BENCH=ON >&2
 elif ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then

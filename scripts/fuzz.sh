@@ -9,6 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
 targets=(fuzz_field_codecs fuzz_text_routines fuzz_frame)
 
+"$root/scripts/install-deps.sh" fuzz
+
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DKEYCARD_BUILD_FUZZ=ON -DKEYCARD_BUILD_UI=OFF -DKEYCARD_BUILD_TESTS=OFF -DKEYCARD_BUILD_BENCH=OFF
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"

@@ -18,9 +18,7 @@ out=${1:?usage: screenshot.sh [--bin DIR] OUT.png [STEP...]}
 shift
 encoder=$bin/keycard-encoder
 [ -x "$encoder" ] || { echo "No $encoder: build the project first." >&2; exit 1; }
-for tool in Xvfb xdotool import; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh." >&2; exit 1; }
-done
+"$(dirname "$0")/install-deps.sh" screenshot
 
 # The first display number from 99 up that nobody holds.
 display=99
@@ -30,12 +28,16 @@ done
 
 xvfb_pid=
 encoder_pid=
+runtime=$(mktemp -d "${TMPDIR:-/tmp}/keycard-runtime.XXXXXX")
 cleanup() {
   [ -n "$encoder_pid" ] && kill "$encoder_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
+  rm -rf "$runtime"
 }
 trap cleanup EXIT INT TERM
+# The window's own runtime folder, as a desktop session would give it.
+export XDG_RUNTIME_DIR=$runtime
 
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
