@@ -9,11 +9,12 @@ export BUILD CMAKE_FLAGS JOBS
 
 .PHONY: run test clean
 
+# Each script runs as if typed: the builds inside it are not make's sub-makes.
 run:
-	@scripts/run.sh $(READER)
+	@env -u MAKELEVEL -u MAKEFLAGS -u MFLAGS scripts/run.sh $(READER)
 
 test:
-	@scripts/test.sh
+	@env -u MAKELEVEL -u MAKEFLAGS -u MFLAGS scripts/test.sh
 
 clean:
 	rm -rf $(BUILD)

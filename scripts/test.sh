@@ -9,7 +9,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$root/build}
+build=$(realpath -m "${BUILD:-$root/build}")
 read -r -a cmake_flags <<<"${CMAKE_FLAGS:-}"
 jobs=${JOBS:-$(nproc)}
 
