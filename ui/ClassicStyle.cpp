@@ -1,5 +1,6 @@
 #include "ui/ClassicStyle.h"
 
+#include <QApplication>
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
 #include <algorithm>
@@ -36,6 +37,14 @@ QRect ClassicStyle::subControlRect(ComplexControl control, const QStyleOptionCom
   rect.setLeft(option->rect.left() + frame);
   rect.setRight(buttonLeft - 1);
   return rect;
+}
+
+void useClassicStyle(QApplication& app) {
+  auto* style = new ClassicStyle;
+  // The application owns it, as setStyle would make it anyway; said here, no reader (or static
+  // analyser) takes it for a leak.
+  style->setParent(&app);
+  QApplication::setStyle(style);
 }
 
 }  // namespace keycard::window

@@ -4,6 +4,8 @@
 
 #include <QProxyStyle>
 
+class QApplication;
+
 namespace keycard::window {
 
 class ClassicStyle : public QProxyStyle {
@@ -13,5 +15,8 @@ class ClassicStyle : public QProxyStyle {
   QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                        const QWidget* widget) const override;
 };
+
+// Gives `app` the classic style, which it then owns.
+void useClassicStyle(QApplication& app);
 
 }  // namespace keycard::window

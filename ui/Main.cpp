@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setStyle(new keycard::window::ClassicStyle);
+  keycard::window::useClassicStyle(app);
   keycard::Form1 window;
   window.show();
   return QApplication::exec();

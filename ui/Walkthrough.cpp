@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
 
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  QApplication::setStyle(new keycard::window::ClassicStyle);
+  keycard::window::useClassicStyle(app);
   keycard::Form1 window;
   window.show();
   if (walk.mifare) window.findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(1);

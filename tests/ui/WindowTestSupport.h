@@ -27,10 +27,10 @@ inline void ensureApplication() {
   static char name[] = "keycard_ui_tests";
   static char* argv[] = {name, nullptr};
   // Never destroyed: at exit it would outlive input devices that Qt Test has already freed.
-  new QApplication(argc, argv);
+  auto* app = new QApplication(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   // The look the programs start with, so a test sees what an operator sees.
-  QApplication::setStyle(new window::ClassicStyle);
+  window::useClassicStyle(*app);
 }
 
 inline void resetCardData() {
