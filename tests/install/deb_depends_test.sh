@@ -6,10 +6,10 @@
 # package that fails this installs cleanly and then every program exits 127.
 set -euo pipefail
 build=$1
-command -v dpkg-deb >/dev/null && command -v dpkg >/dev/null || {
+if ! command -v dpkg-deb >/dev/null || ! command -v dpkg >/dev/null; then
   echo "not a Debian system: no dpkg to check the package against"
   exit 77
-}
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/keycard-deb-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
@@ -27,7 +27,7 @@ check_package() { # label deb
   local label=$1 deb=$2 tree="$work/$1/tree" failures=0
   local depends
   # "a (>= 1), b | c" -> one package name a line.
-  depends=$(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*)//; s/[[:space:]]//g')
+  depends=$(dpkg-deb -f "$deb" Depends | sed 's/[,|]/\n/g' | sed 's/(.*)//; s/[[:space:]]//g')
   echo "$label: Depends: $(dpkg-deb -f "$deb" Depends)"
   grep -qx fonts-wqy-microhei <<<"$depends" || {
     echo "$label: the Chinese font is not named"
