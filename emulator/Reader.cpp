@@ -75,7 +75,9 @@ Reader::Reader(ReaderKind kind, std::filesystem::path cardFile, std::ostream& wa
     : kind_(kind), cardFile_(std::move(cardFile)), warnings_(warnings) {}
 
 link::Frame Reader::answer(const link::Frame& request) {
-  link::Frame reply{static_cast<std::uint8_t>(request.command | link::kReplyBit), {}};
+  // The reply carries the request's number back, so a driver never takes it for another's.
+  link::Frame reply{
+      static_cast<std::uint8_t>(request.command | link::kReplyBit), {}, request.sequence};
   const Payload& args = request.payload;
   switch (static_cast<Command>(request.command)) {
     case Command::GetVersion:

@@ -130,7 +130,8 @@ class Session {
   // `requestBytes`: the request's length. A pseudo-terminal hands it over at once, while a reader
   // at 9600 baud would still be receiving it; --wire-delay charges both directions.
   std::optional<int> send(const link::Frame& reply, std::size_t requestBytes, Fault fault) {
-    std::vector<std::uint8_t> frame = link::encodeFrame(reply.command, reply.payload);
+    std::vector<std::uint8_t> frame =
+        link::encodeFrame(reply.sequence, reply.command, reply.payload);
     // Every reply is remembered, those before --fault-from too, so a stale one may be sound.
     std::vector<std::uint8_t> earlier = staleReplies_.swap(reply.command, frame);
     if (fault == Fault::Stale) frame = std::move(earlier);

@@ -14,12 +14,14 @@ std::uint16_t crc16(std::span<const std::uint8_t> bytes) {
   return crc;
 }
 
-std::vector<std::uint8_t> encodeFrame(std::uint8_t command, std::span<const std::uint8_t> payload) {
+std::vector<std::uint8_t> encodeFrame(std::uint8_t sequence, std::uint8_t command,
+                                      std::span<const std::uint8_t> payload) {
   if (payload.size() > kMaxPayload) return {};
   std::vector<std::uint8_t> frame;
   frame.reserve(payload.size() + 1 + kFrameOverhead);
   frame.push_back(kStartByte);
   frame.push_back(static_cast<std::uint8_t>(payload.size() + 1));
+  frame.push_back(sequence);
   frame.push_back(command);
   frame.insert(frame.end(), payload.begin(), payload.end());
   const std::uint16_t crc = crc16(std::span(frame).subspan(1));
@@ -44,7 +46,7 @@ DecodeResult decodeFrame(std::span<const std::uint8_t> bytes) {
   const std::size_t frameLength = bodyLength + kFrameOverhead;
   if (bytes.size() < frameLength) return result;
 
-  const auto checked = bytes.subspan(1, bodyLength + 1);
+  const auto checked = bytes.subspan(1, frameLength - 3);
   const auto expected =
       static_cast<std::uint16_t>((bytes[frameLength - 2] << 8) | bytes[frameLength - 1]);
   if (crc16(checked) != expected) {
@@ -52,8 +54,9 @@ DecodeResult decodeFrame(std::span<const std::uint8_t> bytes) {
     return result;
   }
   result.status = DecodeStatus::Complete;
-  result.frame.command = bytes[2];
-  result.frame.payload.assign(bytes.begin() + 3,
+  result.frame.sequence = bytes[2];
+  result.frame.command = bytes[3];
+  result.frame.payload.assign(bytes.begin() + 4,
                               bytes.begin() + static_cast<std::ptrdiff_t>(frameLength - 2));
   result.consumed = frameLength;
   return result;

@@ -1,9 +1,9 @@
 // Frame codec: builds and checks frames, no I/O, so it can be tested and fuzzed alone.
 //
-//   STX(0x02) LEN CMD PAYLOAD... CRC_HI CRC_LO
+//   STX(0x02) LEN SEQ CMD PAYLOAD... CRC_HI CRC_LO
 //
-// LEN counts CMD and PAYLOAD (1..kMaxBody). The CRC is CRC-16/CCITT-FALSE over LEN, CMD and
-// PAYLOAD.
+// LEN counts CMD and PAYLOAD (1..kMaxBody). SEQ numbers a request, and its reply carries the
+// same number back. The CRC is CRC-16/CCITT-FALSE over LEN, SEQ, CMD and PAYLOAD.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,7 @@ namespace keycard::link {
 struct Frame {
   std::uint8_t command = 0;
   std::vector<std::uint8_t> payload;
+  std::uint8_t sequence = 0;
 
   bool operator==(const Frame&) const = default;
 };
@@ -39,7 +40,8 @@ struct DecodeResult {
 std::uint16_t crc16(std::span<const std::uint8_t> bytes);
 
 // An empty vector when the payload is too long for a frame.
-std::vector<std::uint8_t> encodeFrame(std::uint8_t command, std::span<const std::uint8_t> payload);
+std::vector<std::uint8_t> encodeFrame(std::uint8_t sequence, std::uint8_t command,
+                                      std::span<const std::uint8_t> payload);
 
 // Checks the bytes field by field from the start of `bytes`.
 DecodeResult decodeFrame(std::span<const std::uint8_t> bytes);

@@ -12,11 +12,12 @@ inline constexpr std::uint8_t kStartByte = 0x02;
 // LEN counts the command byte and the payload.
 inline constexpr std::size_t kMaxBody = 64;
 inline constexpr std::size_t kMaxPayload = kMaxBody - 1;
-// STX, LEN, CRC high, CRC low around the body.
-inline constexpr std::size_t kFrameOverhead = 4;
+// STX, LEN, SEQ, CRC high, CRC low around the body.
+inline constexpr std::size_t kFrameOverhead = 5;
 inline constexpr std::size_t kMaxFrame = kMaxBody + kFrameOverhead;
 
-// A reply carries the request's command with this bit set, and a status as its first payload byte.
+// A reply carries the request's sequence number, the request's command with this bit set, and a
+// status as its first payload byte.
 inline constexpr std::uint8_t kReplyBit = 0x80;
 
 enum class Command : std::uint8_t {
@@ -53,5 +54,8 @@ inline constexpr unsigned kBaudRate = 9600;
 inline constexpr std::chrono::microseconds kByteTime{10'000'000 / kBaudRate};
 // A reply that has not fully arrived by then never will.
 inline constexpr std::chrono::milliseconds kReplyTimeout{500};
+// A driver operation of many exchanges (a key-card write is 14) ends by then in all, so a reader
+// that answers each one just in time cannot hold the caller for seconds.
+inline constexpr std::chrono::milliseconds kOperationTimeout{1500};
 
 }  // namespace keycard::link

@@ -2,16 +2,21 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <utility>
 
 #include "link/Errors.h"
+#include "link/PortTrust.h"
 
 namespace keycard::link {
 
@@ -26,6 +31,8 @@ std::int32_t reportOpenFailure(const char* caller, const std::string& path, cons
 const char* permissionHint(int error) {
   return error == EACCES || error == EPERM ? " (add yourself to the dialout group)" : "";
 }
+
+constexpr char kInUse[] = "the port is in use by another program";
 
 bool configureRaw(int fd) {
   termios settings{};
@@ -43,33 +50,51 @@ bool configureRaw(int fd) {
   return true;
 }
 
-// Milliseconds left until `deadline`, rounded up so a poll never wakes just before it.
-int millisecondsUntil(SerialLine::Clock::time_point deadline) {
-  const auto left = deadline - SerialLine::Clock::now();
-  if (left <= SerialLine::Clock::duration::zero()) return 0;
-  return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
 // Waits for `events` on `fd`. Ok when ready (or when the line reports a hang-up or an error,
 // which the following read or write then tells apart), Timeout after the deadline.
-SerialLine::IoResult waitFor(int fd, short events, SerialLine::Clock::time_point deadline) {
+SerialLine::IoResult waitFor(int fd, short events, Deadline deadline) {
   for (;;) {
     pollfd watched{fd, events, 0};
-    const int ready = poll(&watched, 1, millisecondsUntil(deadline));
+    const int ready = poll(&watched, 1, deadline.pollTimeout());
     if (ready > 0) return SerialLine::IoResult::Ok;
-    if (ready == 0) return SerialLine::IoResult::Timeout;
-    if (errno != EINTR) return SerialLine::IoResult::Failed;
+    if (ready == 0 && deadline.passed()) return SerialLine::IoResult::Timeout;
+    if (ready < 0 && errno != EINTR) return SerialLine::IoResult::Failed;
   }
+}
+
+// Pseudo-terminal slaves (Unix98: majors 136 to 143) keep the exclusive mode after the last
+// close for as long as their master is open, so a driver killed while holding an emulated port
+// would lock it until the emulator restarts. The advisory lock dies with its holder.
+bool isPseudoTerminal(const struct stat& device) {
+  constexpr unsigned kFirstMajor = 136;
+  constexpr unsigned kLastMajor = 143;
+  return major(device.st_rdev) >= kFirstMajor && major(device.st_rdev) <= kLastMajor;
+}
+
+// Holds the port alone: an advisory lock every driver takes, and on real serial devices the
+// terminal's exclusive mode, which keeps out programs that know nothing of the lock.
+bool holdAlone(int fd, const struct stat& device) {
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return false;
+  return isPseudoTerminal(device) || ioctl(fd, TIOCEXCL) == 0;
+}
+
+std::uint8_t randomSequence() {
+  return static_cast<std::uint8_t>(std::random_device{}());
 }
 
 }  // namespace
 
-SerialLine::SerialLine(SerialLine&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+SerialLine::SerialLine(SerialLine&& other) noexcept {
+  *this = std::move(other);
+}
 
 SerialLine& SerialLine::operator=(SerialLine&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
+    owner_ = std::exchange(other.owner_, -1);
+    sequence_ = other.sequence_;
+    operationDeadline_ = std::exchange(other.operationDeadline_, Deadline::never());
   }
   return *this;
 }
@@ -80,23 +105,43 @@ SerialLine::~SerialLine() {
 
 std::int32_t SerialLine::open(const std::string& path, const char* caller) {
   close();
+  const TrustedPath device = followTrusted(path, geteuid());
+  if (device.error != 0) {
+    return reportOpenFailure(caller, path, std::strerror(device.error),
+                             permissionHint(device.error));
+  }
+  if (!device.refusal.empty()) return reportOpenFailure(caller, path, device.refusal.c_str());
   struct stat before {};
-  if (stat(path.c_str(), &before) != 0) {
+  if (stat(device.path.c_str(), &before) != 0) {
     const int error = errno;
     return reportOpenFailure(caller, path, std::strerror(error), permissionHint(error));
   }
   if (!S_ISCHR(before.st_mode)) return reportOpenFailure(caller, path, "not a serial device");
+  if (const std::string refusal = deviceRefusal(before, geteuid()); !refusal.empty()) {
+    return reportOpenFailure(caller, path, refusal.c_str());
+  }
 
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(device.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int error = errno;
-    return reportOpenFailure(caller, path, std::strerror(error), permissionHint(error));
+    // EBUSY: another program holds the terminal's exclusive mode.
+    return reportOpenFailure(caller, path, error == EBUSY ? kInUse : std::strerror(error),
+                             permissionHint(error));
   }
   // The path may have been swapped between stat and open.
   struct stat after {};
   if (fstat(fd, &after) != 0 || !S_ISCHR(after.st_mode) || after.st_rdev != before.st_rdev) {
     ::close(fd);
     return reportOpenFailure(caller, path, "not a serial device");
+  }
+  // Before any setting changes: the port's settings belong to whoever holds it.
+  if (!holdAlone(fd, after)) {
+    const int error = errno;
+    ::close(fd);
+    return reportOpenFailure(caller, path,
+                             error == EWOULDBLOCK || error == EBUSY ? kInUse
+                             : error == ENOTTY                      ? "not a serial device"
+                                                                    : std::strerror(error));
   }
   if (!configureRaw(fd)) {
     const int error = errno;
@@ -105,19 +150,26 @@ std::int32_t SerialLine::open(const std::string& path, const char* caller) {
                              error == ENOTTY ? "not a serial device" : std::strerror(error));
   }
   fd_ = fd;
+  owner_ = getpid();
+  sequence_ = randomSequence();
   return 0;
 }
 
 void SerialLine::close() {
   if (fd_ >= 0) {
+    // Closing the last descriptor ends the lock and, on a real device, the exclusive mode.
     ::close(fd_);
     fd_ = -1;
+    owner_ = -1;
   }
 }
 
-SerialLine::IoResult SerialLine::writeAll(std::span<const std::uint8_t> bytes,
-                                          Clock::time_point deadline) {
-  if (fd_ < 0) return IoResult::Failed;
+bool SerialLine::isOpen() const {
+  return fd_ >= 0 && owner_ == getpid();
+}
+
+SerialLine::IoResult SerialLine::writeAll(std::span<const std::uint8_t> bytes, Deadline deadline) {
+  if (!isOpen()) return IoResult::Failed;
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
     if (written > 0) {
@@ -135,9 +187,8 @@ SerialLine::IoResult SerialLine::writeAll(std::span<const std::uint8_t> bytes,
   return IoResult::Ok;
 }
 
-SerialLine::IoResult SerialLine::readSome(std::vector<std::uint8_t>& into,
-                                          Clock::time_point deadline) {
-  if (fd_ < 0) return IoResult::Failed;
+SerialLine::IoResult SerialLine::readSome(std::vector<std::uint8_t>& into, Deadline deadline) {
+  if (!isOpen()) return IoResult::Failed;
   std::uint8_t chunk[256];
   for (;;) {
     const IoResult waited = waitFor(fd_, POLLIN, deadline);
@@ -154,7 +205,7 @@ SerialLine::IoResult SerialLine::readSome(std::vector<std::uint8_t>& into,
 }
 
 void SerialLine::discardInput() {
-  if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
+  if (isOpen()) tcflush(fd_, TCIFLUSH);
 }
 
 }  // namespace keycard::link

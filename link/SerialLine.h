@@ -1,6 +1,9 @@
 // The serial transport: a raw 9600-baud 8N1 line over plain termios, with deadline-bound writes
-// and reads. It knows nothing of frames.
+// and reads. It knows nothing of frames; it only numbers the requests sent on it and keeps the
+// deadline of the operation under way.
 #pragma once
+
+#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
@@ -8,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "link/Deadline.h"
+#include "link/Protocol.h"
+
 namespace keycard::link {
 
 class SerialLine {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = Deadline::Clock;
 
   enum class IoResult {
     Ok,
@@ -28,21 +34,54 @@ class SerialLine {
   SerialLine& operator=(SerialLine&& other) noexcept;
   ~SerialLine();
 
-  // Opens `path` (closing any line this object held). Only a terminal device is opened: a regular
-  // file or anything else is refused before it is opened for writing. On failure writes one line
-  // "<caller>: cannot open <path>: <reason>" to stderr and returns kErrPort; 0 on success.
+  // Opens `path` (closing any line this object held) and holds it alone: another opener, in this
+  // process or another, is refused until close(). Only a terminal device that PortTrust.h
+  // accepts is opened; a regular file or anything else is refused before it is opened for
+  // writing. On failure writes one line "<caller>: cannot open <path>: <reason>" to stderr and
+  // returns kErrPort; 0 on success.
   std::int32_t open(const std::string& path, const char* caller);
   void close();
-  bool isOpen() const { return fd_ >= 0; }
+  // False in a child process that inherited the line: replies go to whoever reads first, so
+  // only the process that opened the line may use it.
+  bool isOpen() const;
 
-  IoResult writeAll(std::span<const std::uint8_t> bytes, Clock::time_point deadline);
+  IoResult writeAll(std::span<const std::uint8_t> bytes, Deadline deadline);
   // Waits for bytes until `deadline` and appends whatever arrived in one read.
-  IoResult readSome(std::vector<std::uint8_t>& into, Clock::time_point deadline);
+  IoResult readSome(std::vector<std::uint8_t>& into, Deadline deadline);
   // Drops every byte received and not yet read.
   void discardInput();
 
+  // The number for the next request; a reply must carry it back. The first is drawn at random
+  // at open, so numbers from another opening of the port do not line up with this one's.
+  std::uint8_t nextSequence() { return sequence_++; }
+
+  // The deadline of the card operation under way (never() outside one): every exchange ends by
+  // then, whatever its own reply timeout. Set through OperationScope.
+  Deadline operationDeadline() const { return operationDeadline_; }
+
  private:
+  friend class OperationScope;
+
   int fd_ = -1;
+  pid_t owner_ = -1;
+  std::uint8_t sequence_ = 0;
+  Deadline operationDeadline_ = Deadline::never();
+};
+
+// One driver operation on `line`: for as long as it lives, all its exchanges together end
+// within `limit`, however slowly the reader answers each of them.
+class OperationScope {
+ public:
+  explicit OperationScope(SerialLine& line, Deadline::Clock::duration limit = kOperationTimeout)
+      : line_(line) {
+    line_.operationDeadline_ = Deadline::after(limit);
+  }
+  OperationScope(const OperationScope&) = delete;
+  OperationScope& operator=(const OperationScope&) = delete;
+  ~OperationScope() { line_.operationDeadline_ = Deadline::never(); }
+
+ private:
+  SerialLine& line_;
 };
 
 }  // namespace keycard::link

@@ -32,8 +32,12 @@ std::int32_t lineFailure(SerialLine::IoResult result) {
   return result == SerialLine::IoResult::Timeout ? kErrTimeout : kErrPort;
 }
 
-// A reply is good when it answers this request and carries a status.
-std::int32_t checkReply(const Frame& reply, Command command, std::vector<std::uint8_t>& replyData) {
+// A reply is good when it answers this very request and carries a status. A reply to another
+// request (one that came too late, or one meant for another program on the port) may look
+// exactly like the right one but for its number: it is a bad frame, never data.
+std::int32_t checkReply(const Frame& reply, std::uint8_t sequence, Command command,
+                        std::vector<std::uint8_t>& replyData) {
+  if (reply.sequence != sequence) return kErrFrame;
   if (reply.command != (static_cast<std::uint8_t>(command) | kReplyBit)) return kErrFrame;
   if (reply.payload.empty()) return kErrFrame;
   const std::int32_t error = errorForStatus(reply.payload.front());
@@ -48,17 +52,21 @@ std::int32_t transact(SerialLine& line, Command command, std::span<const std::ui
                       std::vector<std::uint8_t>& replyData, std::chrono::milliseconds timeout) {
   replyData.clear();
   if (!line.isOpen()) return kErrNotOpen;
+  const Deadline operation = line.operationDeadline();
+  // An exchange that cannot finish in the operation's time is not begun.
+  if (operation.passed()) return kErrTimeout;
+  const std::uint8_t sequence = line.nextSequence();
   const std::vector<std::uint8_t> request =
-      encodeFrame(static_cast<std::uint8_t>(command), payload);
+      encodeFrame(sequence, static_cast<std::uint8_t>(command), payload);
   if (request.empty()) return kErrArgument;
 
   // Whatever is waiting now (a reply that came too late, line noise) answers no request of ours.
   line.discardInput();
   const SerialLine::IoResult written =
-      line.writeAll(request, SerialLine::Clock::now() + kReplyTimeout);
+      line.writeAll(request, Deadline::after(kReplyTimeout).sooner(operation));
   if (written != SerialLine::IoResult::Ok) return lineFailure(written);
 
-  const auto deadline = SerialLine::Clock::now() + timeout;
+  const Deadline deadline = Deadline::after(timeout).sooner(operation);
   std::vector<std::uint8_t> received;
   for (;;) {
     const SerialLine::IoResult read = line.readSome(received, deadline);
@@ -74,7 +82,7 @@ std::int32_t transact(SerialLine& line, Command command, std::span<const std::ui
       line.discardInput();
       return kErrFrame;
     }
-    const std::int32_t result = checkReply(decoded.frame, command, replyData);
+    const std::int32_t result = checkReply(decoded.frame, sequence, command, replyData);
     if (result == kErrFrame) line.discardInput();
     return result;
   }

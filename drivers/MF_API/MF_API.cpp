@@ -32,7 +32,8 @@ bool fitsByte(std::int32_t value) {
   return value >= 0 && value <= 0xFF;
 }
 
-// Runs `operation` on the open port under its lock, or refuses when no port is open.
+// Runs `operation` on the open port under its lock and within one operation's time, or refuses
+// when no port is open.
 template <typename Operation>
 std::int32_t onOpenPort(const char* caller, Operation&& operation) {
   return noThrow([&] {
@@ -40,6 +41,7 @@ std::int32_t onOpenPort(const char* caller, Operation&& operation) {
     if (!port.isOpen()) {
       return refuse(link::kErrNotOpen, caller, "no port is open (call MF_InitComm first)");
     }
+    const link::OperationScope bounded(port);
     return operation(port);
   });
 }

@@ -99,7 +99,10 @@ Result onReader(std::int32_t handle, const char* name, Operation operation) {
   const std::scoped_lock lock(readersLock);
   if (handle > 0) {
     for (SerialPort& port : ports) {
-      if (port.handle == handle) return operation(static_cast<MifareReader&>(port.reader));
+      if (port.handle == handle) {
+        const link::OperationScope bounded = port.reader.operationScope();
+        return operation(static_cast<MifareReader&>(port.reader));
+      }
     }
     if (pcsc.handle == handle) return onPcscReader<Result>(pcsc.reader, name, operation);
   }

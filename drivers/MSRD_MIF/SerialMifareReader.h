@@ -15,6 +15,8 @@ class SerialMifareReader final : public MifareReader {
   // error code with the line closed again.
   std::int32_t open(const std::string& path, const char* caller);
   void close() { line_.close(); }
+  // Held for one card operation: its exchanges together end within the operation's time.
+  link::OperationScope operationScope() { return link::OperationScope(line_); }
 
   std::int32_t selectCard(bool& isClassic1K) override;
   std::int32_t authenticateKeyA(std::uint8_t block, const MifareKey& key) override;

@@ -25,9 +25,9 @@ inline Answer exchange(link::SerialLine& line, link::Command command,
                        std::span<const std::uint8_t> noise = {}) {
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
-  const auto deadline = start + std::chrono::seconds(2);
+  const link::Deadline deadline(start + std::chrono::seconds(2));
   std::vector<std::uint8_t> sent(noise.begin(), noise.end());
-  const auto request = link::encodeFrame(static_cast<std::uint8_t>(command), payload);
+  const auto request = link::encodeFrame(0, static_cast<std::uint8_t>(command), payload);
   sent.insert(sent.end(), request.begin(), request.end());
   if (line.writeAll(sent, deadline) != link::SerialLine::IoResult::Ok) return {"(unsent)"};
   std::vector<std::uint8_t> received;

@@ -18,7 +18,7 @@ Bytes operator+(Bytes front, const Bytes& back) {
 
 TEST(RequestFinder, SkipsTheNoiseBeforeARequestUpToItsStartByte) {
   const Bytes request =
-      link::encodeFrame(static_cast<std::uint8_t>(link::Command::ReadBlock), {{5}});
+      link::encodeFrame(0, static_cast<std::uint8_t>(link::Command::ReadBlock), {{5}});
   Bytes badChecksum = request;
   badChecksum.back() ^= 0xFF;
   const Bytes half(request.begin(), request.begin() + 3);

@@ -11,7 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-const Bytes kReply = encodeFrame(0x81, Bytes{0x00, 'K', 'C'});
+const Bytes kReply = encodeFrame(0x5A, 0x81, Bytes{0x00, 'K', 'C'});
 
 // The reply with one byte changed, or one more byte after it.
 Bytes with(std::size_t index, std::uint8_t value) {
@@ -36,7 +36,8 @@ TEST(DecodeFrame, ChecksEachField) {
       {"length 0", {0x02, 0x00, 0x81, 0x00, 0x00}, DecodeStatus::BadLength},
       {"length beyond the maximum", {0x02, kMaxBody + 1}, DecodeStatus::BadLength},
       {"length byte altered", with(1, 0x02), DecodeStatus::BadCrc},
-      {"payload altered", with(4, 'X'), DecodeStatus::BadCrc},
+      {"sequence altered", with(2, 0x5B), DecodeStatus::BadCrc},
+      {"payload altered", with(5, 'X'), DecodeStatus::BadCrc},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -44,7 +45,7 @@ TEST(DecodeFrame, ChecksEachField) {
     EXPECT_EQ(result.status, row.expected) << describe(result.status);
     EXPECT_EQ(result.consumed, row.consumed);
     if (row.expected == DecodeStatus::Complete) {
-      EXPECT_EQ(result.frame, (Frame{0x81, {0x00, 'K', 'C'}}));
+      EXPECT_EQ(result.frame, (Frame{0x81, {0x00, 'K', 'C'}, 0x5A}));
     }
   }
 }
@@ -56,8 +57,8 @@ TEST(Crc16, MatchesTheCcittFalseCheckValue) {
 
 TEST(EncodeFrame, TheLongestPayloadRoundTripsAndALongerOneIsRefused) {
   const Bytes longest(kMaxPayload, 0x5A);
-  EXPECT_EQ(decodeFrame(encodeFrame(0x12, longest)).frame, (Frame{0x12, longest}));
-  EXPECT_TRUE(encodeFrame(0x12, Bytes(kMaxPayload + 1)).empty());
+  EXPECT_EQ(decodeFrame(encodeFrame(0xFF, 0x12, longest)).frame, (Frame{0x12, longest, 0xFF}));
+  EXPECT_TRUE(encodeFrame(0xFF, 0x12, Bytes(kMaxPayload + 1)).empty());
 }
 
 }  // namespace

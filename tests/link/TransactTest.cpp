@@ -20,25 +20,30 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using std::chrono::milliseconds;
 
-Bytes reply(Bytes payload, Command command = Command::GetVersion) {
-  return encodeFrame(static_cast<std::uint8_t>(command) | kReplyBit, payload);
-}
+// One reply the test's reader sends: its status and data, its command, and its number as an
+// offset from the request's (0: the reply to this very request).
+struct Reply {
+  Bytes payload;
+  Command command = Command::GetVersion;
+  int numberOffset = 0;
+};
 
-const Bytes kVersionOk = reply({0x00, 'K', 'C'});
-const Bytes kVersionHead(kVersionOk.begin(), kVersionOk.begin() + 3);
-const Bytes kVersionTail(kVersionOk.begin() + 3, kVersionOk.end());
+const Reply kVersionOk{{0x00, 'K', 'C'}};
 
 struct ExchangeCase {
   const char* name;
-  std::vector<Bytes> chunks;  // the answer, sent in pieces a little apart
+  std::vector<Reply> replies;  // sent one after another, a little apart
   std::int32_t expected;
-  Bytes stale = {};  // waiting on the line before the request
+  bool inTwoPieces = false;
+  Bytes stale = {};                // waiting on the line before the request
+  milliseconds firstReplyAfter{};  // after the request arrived
+  milliseconds operationLeft{1000};
   friend void PrintTo(const ExchangeCase& row, std::ostream* out) { *out << row.name; }
 };
 
 class Transact : public ::testing::TestWithParam<ExchangeCase> {};
 
-TEST_P(Transact, MapsEachAnswerToItsResult) {
+TEST_P(Transact, TakesOnlyTheReplyToItsOwnRequest) {
   const ExchangeCase& row = GetParam();
   // The test plays the reader on the far end of a pseudo-terminal.
   const int reader = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -50,34 +55,69 @@ TEST_P(Transact, MapsEachAnswerToItsResult) {
   };
   if (!row.stale.empty()) send(row.stale);
   std::this_thread::sleep_for(milliseconds(10));
+  bool requestArrived = false;
   std::thread answer([&] {
     pollfd request{reader, POLLIN, 0};
-    std::uint8_t bytes[64];
-    if (::poll(&request, 1, 1000) <= 0 || ::read(reader, bytes, sizeof bytes) <= 0) return;
-    for (const Bytes& chunk : row.chunks) {
-      send(chunk);
+    std::uint8_t bytes[kMaxFrame];
+    if (::poll(&request, 1, 300) <= 0) return;
+    const ssize_t got = ::read(reader, bytes, sizeof bytes);
+    const DecodeResult decoded =
+        decodeFrame(std::span(bytes, got > 0 ? static_cast<std::size_t>(got) : 0));
+    requestArrived = decoded.status == DecodeStatus::Complete;
+    if (!requestArrived) return;
+    std::this_thread::sleep_for(row.firstReplyAfter);
+    for (const Reply& reply : row.replies) {
+      const Bytes frame =
+          encodeFrame(static_cast<std::uint8_t>(decoded.frame.sequence + reply.numberOffset),
+                      static_cast<std::uint8_t>(reply.command) | kReplyBit, reply.payload);
+      const auto split = frame.begin() + (row.inTwoPieces ? 3 : std::ssize(frame));
+      send(Bytes(frame.begin(), split));
       std::this_thread::sleep_for(milliseconds(20));
+      if (split != frame.end()) send(Bytes(split, frame.end()));
     }
   });
   Bytes data;
-  const std::int32_t result = transact(line, Command::GetVersion, {}, data, milliseconds(150));
+  std::int32_t result = 0;
+  {
+    const OperationScope operation(line, row.operationLeft);
+    result = transact(line, Command::GetVersion, {}, data, milliseconds(150));
+  }
   answer.join();
   ::close(reader);
   EXPECT_EQ(result, row.expected);
   EXPECT_EQ(data, (row.expected == 0 ? Bytes{'K', 'C'} : Bytes{}));
+  EXPECT_EQ(requestArrived, row.operationLeft > milliseconds(0)) << "begun with no time left";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Transact,
     ::testing::Values(
-        ExchangeCase{"Ok", {kVersionOk}, 0},
-        ExchangeCase{"OkInTwoPieces", {kVersionHead, kVersionTail}, 0},
-        ExchangeCase{"StaleReplyIsNotTheAnswer", {kVersionOk}, 0, reply({0x00, 'O', 'L', 'D'})},
-        ExchangeCase{"AnswersAnotherCommand", {reply({0x00}, Command::Beep)}, kErrFrame},
-        ExchangeCase{"NoStatus", {reply({})}, kErrFrame},
-        ExchangeCase{"UnknownStatus", {reply({0x7F})}, kErrFrame},
-        ExchangeCase{"ReadOnly", {reply({0x06})}, kErrArgument},
-        ExchangeCase{"WriteFailedIsNotNoCard", {reply({0x07})}, kErrVerify}),
+        ExchangeCase{"Ok", {kVersionOk}, 0}, ExchangeCase{"OkInTwoPieces", {kVersionOk}, 0, true},
+        ExchangeCase{"StaleBytesBeforeTheRequestAreDropped",
+                     {kVersionOk},
+                     0,
+                     false,
+                     encodeFrame(0, 0x81, Bytes{0x00, 'O', 'L', 'D'})},
+        ExchangeCase{"AnswersAnotherCommand", {{{0x00}, Command::Beep}}, kErrFrame},
+        ExchangeCase{
+            "AnswersAnEarlierRequest", {{{0x00, 'K', 'C'}, Command::GetVersion, -1}}, kErrFrame},
+        ExchangeCase{"AnswersAnotherRequestFirst",
+                     {{{0x00, 'O', 'L', 'D'}, Command::GetVersion, 7}, kVersionOk},
+                     kErrFrame},
+        ExchangeCase{"NoStatus", {{{}}}, kErrFrame},
+        ExchangeCase{"UnknownStatus", {{{0x7F}}}, kErrFrame},
+        ExchangeCase{"ReadOnly", {{{0x06}}}, kErrArgument},
+        ExchangeCase{"WriteFailedIsNotNoCard", {{{0x07}}}, kErrVerify},
+        // The reply would come in its own time, but the operation's time is up first.
+        ExchangeCase{"OperationEndsBeforeTheReply",
+                     {kVersionOk},
+                     kErrTimeout,
+                     false,
+                     {},
+                     milliseconds(100),
+                     milliseconds(50)},
+        ExchangeCase{
+            "OperationAlreadyOver", {kVersionOk}, kErrTimeout, false, {}, {}, milliseconds(0)}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

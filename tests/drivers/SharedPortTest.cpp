@@ -1,0 +1,180 @@
+// One port, one program: a second opener is refused at once, a child process cannot use the
+// port it inherited, and two programs reading the same card through the same port, each opening,
+// reading and closing it over and over, never take the other's replies for their record.
+//
+// KEYCARD_TWO_PROCESS_READS sets how often each process reads (100 by default); the counts are
+// printed, so a long run doubles as a measurement.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "link/Errors.h"
+#include "link/Protocol.h"
+#include "tests/drivers/DriverTestSupport.h"
+
+namespace keycard::drivers::testing {
+namespace {
+
+struct Outcome {
+  std::int32_t result = 0;
+  std::string stderrText;
+};
+
+// Runs `call` in a child process: what it returned and what it wrote on stderr.
+Outcome inChildProcess(const std::function<std::int32_t()>& call) {
+  int resultPipe[2];
+  int stderrPipe[2];
+  if (::pipe(resultPipe) != 0 || ::pipe(stderrPipe) != 0) return {-1000, "no pipe"};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::dup2(stderrPipe[1], STDERR_FILENO);
+    const std::int32_t result = call();
+    const bool sent = ::write(resultPipe[1], &result, sizeof result) == sizeof result;
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(resultPipe[1]);
+  ::close(stderrPipe[1]);
+  Outcome outcome{-1000, {}};
+  if (::read(resultPipe[0], &outcome.result, sizeof outcome.result) != sizeof outcome.result) {
+    outcome.result = -1000;
+  }
+  char chunk[256];
+  for (ssize_t got; (got = ::read(stderrPipe[0], chunk, sizeof chunk)) > 0;) {
+    outcome.stderrText.append(chunk, static_cast<std::size_t>(got));
+  }
+  ::close(resultPipe[0]);
+  ::close(stderrPipe[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return outcome;
+}
+
+Outcome inThisProcess(const std::function<std::int32_t()>& call) {
+  ::testing::internal::CaptureStderr();
+  const std::int32_t result = call();
+  return {result, ::testing::internal::GetCapturedStderr()};
+}
+
+TEST(OnePortOneProgram, WhileTheProximityDriverHoldsCom1NobodyElseGetsIt) {
+  const Bench bench("proximity", "em4469");
+  ASSERT_EQ(MF_InitComm("COM1", 9600), 0);
+  const std::string port = (bench.folder / "COM1").string();
+  const struct {
+    const char* who;
+    Outcome (*where)(const std::function<std::int32_t()>&);
+    std::function<std::int32_t()> call;
+    std::int32_t expected;
+    std::string said;  // the whole of stderr
+  } rows[] = {
+      {"the Mifare driver in this process", inThisProcess, kMifare.open, link::kErrPort,
+       "auto_open: cannot open " + port + ": the port is in use by another program\n"},
+      {"the proximity driver in another process", inChildProcess,
+       [] { return MF_InitComm("COM1", 9600); }, link::kErrPort,
+       "MF_InitComm: cannot open " + port + ": the port is in use by another program\n"},
+      {"a child process using the port it inherited", inChildProcess,
+       [] { return ML_GetDevice_Ver(0, nullptr); }, link::kErrNotOpen,
+       "ML_GetDevice_Ver: no port is open (call MF_InitComm first)\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.who);
+    const auto start = std::chrono::steady_clock::now();
+    const Outcome outcome = row.where(row.call);
+    // Refused before any exchange, so well before a reply could time out.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, link::kReplyTimeout);
+    EXPECT_EQ(outcome.result, row.expected);
+    EXPECT_EQ(outcome.stderrText, row.said);
+  }
+  EXPECT_EQ(ML_GetDevice_Ver(0, nullptr), 0) << "the holder keeps its port";
+  EXPECT_EQ(MF_ExitComm(), 0);
+  const std::int32_t handle = kMifare.open();
+  EXPECT_GT(handle, 0) << "a closed port is free again";
+  kMifare.close(handle);
+}
+
+struct Tally {
+  int right = 0;        // read, and the record on the card
+  int wrong = 0;        // read "successfully", but another record
+  int portInUse = 0;    // the open failed with a port error: the other process holds it
+  int otherErrors = 0;  // the open or the read failed some other way
+};
+
+int readsPerProcess() {
+  const char* text = std::getenv("KEYCARD_TWO_PROCESS_READS");
+  return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 100;
+}
+
+Tally readOverAndOver(const Driver& driver, int times) {
+  Tally tally;
+  for (int i = 0; i < times; ++i) {
+    const std::int32_t handle = driver.open();
+    if (handle < 0) {
+      ++(handle == link::kErrPort ? tally.portInUse : tally.otherErrors);
+      continue;
+    }
+    KeyCard card{};
+    const std::int32_t result = driver.read(handle, card);
+    driver.close(handle);
+    if (result != 0) {
+      ++tally.otherErrors;
+    } else {
+      ++(card == kWorkedRecord ? tally.right : tally.wrong);
+    }
+  }
+  return tally;
+}
+
+class TwoProcessesOnOnePort : public ::testing::TestWithParam<const Driver*> {};
+
+TEST_P(TwoProcessesOnOnePort, NeitherTakesTheOthersReplyForItsRecord) {
+  const Driver& driver = *GetParam();
+  const Bench bench(driver.kind, driver.kind == std::string("mifare") ? "mifare1k" : "em4469");
+  {
+    const std::int32_t handle = driver.open();
+    ASSERT_GE(handle, 0);
+    KeyCard record = kWorkedRecord;
+    ASSERT_EQ(driver.write(handle, record), 0);
+    driver.close(handle);
+  }
+  const int times = readsPerProcess();
+  ::testing::internal::CaptureStderr();  // one "in use" line for every refused open
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const Tally tally = readOverAndOver(driver, times);
+    const bool sent = ::write(pipeFds[1], &tally, sizeof tally) == sizeof tally;
+    ::_exit(sent ? 0 : 1);
+  }
+  const Tally parent = readOverAndOver(driver, times);
+  Tally other;
+  const bool received = ::read(pipeFds[0], &other, sizeof other) == sizeof other;
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
+  ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(received && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  for (const Tally& tally : {parent, other}) {
+    std::printf("%s, %d reads: %d right, %d wrong record, %d port in use, %d other errors\n",
+                driver.kind, times, tally.right, tally.wrong, tally.portInUse, tally.otherErrors);
+    EXPECT_EQ(tally.wrong, 0);
+    EXPECT_EQ(tally.otherErrors, 0);
+  }
+  // Which of the two reads more is up to the scheduler.
+  EXPECT_GT(parent.right + other.right, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, TwoProcessesOnOnePort, ::testing::Values(&kProximity, &kMifare),
+                         [](const auto& row) { return std::string(row.param->kind); });
+
+}  // namespace
+}  // namespace keycard::drivers::testing
