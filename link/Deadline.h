@@ -30,7 +30,7 @@ class Deadline {
 
  private:
   // poll() takes an int; a wait this long simply wakes and waits again.
-  static constexpr long long kLongestPoll = 1'000'000'000;
+  static constexpr int kLongestPoll = 1'000'000'000;
 
   Clock::time_point at_;
 };

@@ -101,7 +101,7 @@ TEST(OnePortOneProgram, WhileTheProximityDriverHoldsCom1NobodyElseGetsIt) {
 struct Tally {
   int right = 0;        // read, and the record on the card
   int wrong = 0;        // read "successfully", but another record
-  int portInUse = 0;    // the open failed with a port error: the other process holds it
+  int portInUse = 0;    // opens refused because the other process held the port, and tried again
   int otherErrors = 0;  // the open or the read failed some other way
 };
 
@@ -110,12 +110,14 @@ int readsPerProcess() {
   return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 100;
 }
 
+// Opens, reads and closes `times` times, trying again while the other process holds the port.
 Tally readOverAndOver(const Driver& driver, int times) {
   Tally tally;
   for (int i = 0; i < times; ++i) {
-    const std::int32_t handle = driver.open();
+    std::int32_t handle = driver.open();
+    for (; handle == link::kErrPort; handle = driver.open()) ++tally.portInUse;
     if (handle < 0) {
-      ++(handle == link::kErrPort ? tally.portInUse : tally.otherErrors);
+      ++tally.otherErrors;
       continue;
     }
     KeyCard card{};
@@ -166,11 +168,8 @@ TEST_P(TwoProcessesOnOnePort, NeitherTakesTheOthersReplyForItsRecord) {
   for (const Tally& tally : {parent, other}) {
     std::printf("%s, %d reads: %d right, %d wrong record, %d port in use, %d other errors\n",
                 driver.kind, times, tally.right, tally.wrong, tally.portInUse, tally.otherErrors);
-    EXPECT_EQ(tally.wrong, 0);
-    EXPECT_EQ(tally.otherErrors, 0);
+    EXPECT_EQ(tally.right, times);
   }
-  // Which of the two reads more is up to the scheduler.
-  EXPECT_GT(parent.right + other.right, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, TwoProcessesOnOnePort, ::testing::Values(&kProximity, &kMifare),
