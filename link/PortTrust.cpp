@@ -84,7 +84,8 @@ TrustedPath followTrusted(const std::string& path, uid_t user) {
     if (::getcwd(cwd.data(), cwd.size()) == nullptr) return {path, {}, errno};
     pushFrontComponents(rest, cwd.data());
   }
-  std::string at = "/";  // always a path without links
+  const std::string root(1, '/');
+  std::string at = root;  // always a path without links
   int links = 0;
   while (!rest.empty()) {
     const std::string name = std::move(rest.front());
@@ -115,7 +116,7 @@ TrustedPath followTrusted(const std::string& path, uid_t user) {
     if (length < 0) return {next, {}, errno};
     const std::string_view linked(target.data(), static_cast<std::size_t>(length));
     pushFrontComponents(rest, linked);
-    if (linked.starts_with('/')) at = "/";
+    if (linked.starts_with('/')) at = root;
   }
   return {at, {}, 0};
 }
