@@ -101,11 +101,11 @@ TEST(Serve, ACardFileThatWouldBlockIsNoCardAndSigtermStillEndsIt) {
   }
   EXPECT_EQ(lines,
             "an earlier run\n"
-            "<- 02 01 10 3C 0F  SelectCard\n"
-            "-> 02 02 90 01 AA 36  SelectCard reply NoCard\n"
+            "<- 02 01 00 10 E9 9D  SelectCard\n"
+            "-> 02 02 00 90 01 61 62  SelectCard reply NoCard\n"
             "!! FF 02 00 55  discarded: noise before a request\n"
-            "<- 02 01 01 3E 1F  GetVersion\n"
-            "-> 02 0D 81 00 4B 43 2D 50 52 4F 58 20 31 2E 30 BF C0  GetVersion reply Ok\n");
+            "<- 02 01 00 01 EB 8D  GetVersion\n"
+            "-> 02 0D 00 81 00 4B 43 2D 50 52 4F 58 20 31 2E 30 27 CD  GetVersion reply Ok\n");
 }
 
 }  // namespace
