@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what running needs, builds the programs (not the tests) and runs the encoder on two
 # emulated readers: a proximity reader on COM1 holding an EM4469 key card and a Mifare reader on
-# COM2 holding a Mifare 1K card. Without a display, walks the main road headless instead: open
+# COM2 holding a Mifare 1K card. Without a display, writes and reads one card headless instead: open
 # COM1, write the start texts, read the card back, save a screenshot.
 #
 #   scripts/run.sh [serial|pcsc]

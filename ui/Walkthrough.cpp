@@ -1,4 +1,4 @@
-// keycard-walkthrough [--mifare] [SCREENSHOT.png]: the main road without a display. Opens the
+// keycard-walkthrough [--mifare] [SCREENSHOT.png]: one key-card write and read without a display. Opens the
 // proximity reader on "COM1" (with --mifare the Mifare reader, "MF1"), writes the start texts,
 // reads the card back, prints each status line and the record that was read, and saves a picture
 // of the window where asked. Exits 0 when the card was written and read, 1 when not, 2 on a
@@ -22,7 +22,7 @@ namespace {
 
 constexpr char kUsage[] = R"(usage: keycard-walkthrough [--mifare] [SCREENSHOT.png]
 
-Walks the encoder's main road without a display: opens the proximity reader on COM1 (with
+Writes and reads one key card without a display: opens the proximity reader on COM1 (with
 --mifare the Mifare reader), writes the window's start texts onto the card, reads the card back,
 and prints each status line and the card's record. With SCREENSHOT.png it also saves a picture
 of the window there.
