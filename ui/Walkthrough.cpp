@@ -1,7 +1,7 @@
-// keycard-walkthrough [--mifare] [SCREENSHOT.png]: one key-card write and read without a display. Opens the
-// proximity reader on "COM1" (with --mifare the Mifare reader, "MF1"), writes the start texts,
-// reads the card back, prints each status line and the record that was read, and saves a picture
-// of the window where asked. Exits 0 when the card was written and read, 1 when not, 2 on a
+// keycard-walkthrough [--mifare] [SCREENSHOT.png]: one key-card write and read without a display.
+// Opens the proximity reader on "COM1" (with --mifare the Mifare reader, "MF1"), writes the start
+// texts, reads the card back, prints each status line and the record that was read, and saves a
+// picture of the window where asked. Exits 0 when the card was written and read, 1 when not, 2 on a
 // command line it does not take.
 #include <QApplication>
 #include <QComboBox>
