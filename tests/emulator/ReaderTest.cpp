@@ -174,23 +174,5 @@ TEST_F(ReaderTest, AFileThatIsNoCardIsNoCardAndIsToldOnceWhileItLasts) {
   EXPECT_EQ(status(Command::SelectCard), Status::Ok);
 }
 
-TEST_F(ReaderTest, EveryReplyCarriesTheNumberOfTheRequestItAnswers) {
-  useCard(CardType::EM4469);
-  const std::tuple<std::uint8_t, std::uint8_t, Bytes> rows[] = {
-      {0x00, 0x01, {}},                           // GetVersion
-      {0x7F, 0x11, {5}},                          // ReadBlock
-      {0xFF, 0x12, {5, 1, 2, 3, 4}},              // WriteBlock
-      {0x80, 0x11, {99}},                         // a block the card has not
-      {0x01, 0x13, {4, 0x60, 0, 0, 0, 0, 0, 0}},  // a command this reader has not
-      {0x02, 0x7E, {}},                           // a command no reader has
-  };
-  for (const auto& [sequence, command, payload] : rows) {
-    SCOPED_TRACE(static_cast<int>(command));
-    const link::Frame reply = reader_->answer({command, payload, sequence});
-    EXPECT_EQ(reply.sequence, sequence);
-    EXPECT_EQ(reply.command, command | link::kReplyBit);
-  }
-}
-
 }  // namespace
 }  // namespace keycard::emulator

@@ -131,13 +131,6 @@ INSTANTIATE_TEST_SUITE_P(
                                  "too many links"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST(FollowTrusted, AMissingStepIsAnErrorNotARefusal) {
-  const keycard::testing::TempDir dir;
-  const TrustedPath followed = followTrusted((dir / "COM1").string(), geteuid());
-  EXPECT_EQ(followed.error, ENOENT);
-  EXPECT_EQ(followed.refusal, "");
-}
-
 TEST(DeviceRefusal, ConsolesAndOtherUsersTerminalsAreNoPorts) {
   const struct {
     const char* name;
