@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -78,6 +80,18 @@ bool holdAlone(int fd, const struct stat& device) {
   return isPseudoTerminal(device) || ioctl(fd, TIOCEXCL) == 0;
 }
 
+// How many forks lie between this process and the one the library was loaded in: a child's count
+// differs from the one its parent saw when it opened a line. Kept by a fork handler, so asking
+// costs no system call on every exchange (getpid() would, about 0.5 µs each).
+std::atomic<unsigned> forks{0};
+
+unsigned forkCount() {
+  static const bool counting =
+      pthread_atfork(nullptr, nullptr, [] { forks.fetch_add(1, std::memory_order_relaxed); }) == 0;
+  static_cast<void>(counting);
+  return forks.load(std::memory_order_relaxed);
+}
+
 std::uint8_t randomSequence() {
   return static_cast<std::uint8_t>(std::random_device{}());
 }
@@ -92,7 +106,7 @@ SerialLine& SerialLine::operator=(SerialLine&& other) noexcept {
   if (this != &other) {
     close();
     fd_ = std::exchange(other.fd_, -1);
-    owner_ = std::exchange(other.owner_, -1);
+    forks_ = other.forks_;
     sequence_ = other.sequence_;
     operationDeadline_ = std::exchange(other.operationDeadline_, Deadline::never());
   }
@@ -150,7 +164,7 @@ std::int32_t SerialLine::open(const std::string& path, const char* caller) {
                              error == ENOTTY ? "not a serial device" : std::strerror(error));
   }
   fd_ = fd;
-  owner_ = getpid();
+  forks_ = forkCount();
   sequence_ = randomSequence();
   return 0;
 }
@@ -160,12 +174,11 @@ void SerialLine::close() {
     // Closing the last descriptor ends the lock and, on a real device, the exclusive mode.
     ::close(fd_);
     fd_ = -1;
-    owner_ = -1;
   }
 }
 
 bool SerialLine::isOpen() const {
-  return fd_ >= 0 && owner_ == getpid();
+  return fd_ >= 0 && forks_ == forkCount();
 }
 
 SerialLine::IoResult SerialLine::writeAll(std::span<const std::uint8_t> bytes, Deadline deadline) {

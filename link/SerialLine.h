@@ -3,8 +3,6 @@
 // deadline of the operation under way.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -63,7 +61,7 @@ class SerialLine {
   friend class OperationScope;
 
   int fd_ = -1;
-  pid_t owner_ = -1;
+  unsigned forks_ = 0;  // forkCount() when the line was opened
   std::uint8_t sequence_ = 0;
   Deadline operationDeadline_ = Deadline::never();
 };
