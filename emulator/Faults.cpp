@@ -1,6 +1,8 @@
 #include "emulator/Faults.h"
 
 #include <array>
+#include <iostream>
+#include <system_error>
 #include <utility>
 
 namespace keycard::emulator {
@@ -67,6 +69,15 @@ std::vector<std::uint8_t> StaleReplies::swap(std::uint8_t command,
   if (first) return frame;
   std::swap(latest->second, frame);
   return frame;
+}
+
+void takeCardAway(const std::filesystem::path& card) {
+  std::error_code error;
+  std::filesystem::rename(card, card.string() + ".torn", error);
+  if (error) {
+    std::cerr << "keycard-emulator: cannot take the card away (--fault tear): " << error.message()
+              << '\n';
+  }
 }
 
 }  // namespace keycard::emulator

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -61,5 +62,38 @@ class StaleReplies {
  private:
   std::map<std::uint8_t, std::vector<std::uint8_t>> latest_;
 };
+
+// When the fault strikes: requests before `faultFrom` (counted from 1) are answered soundly, a
+// reader that goes bad mid-session; the tear fault takes the card away once, after
+// `writesBeforeTear` successful block writes.
+class FaultSchedule {
+ public:
+  FaultSchedule(Fault fault, int faultFrom, int writesBeforeTear)
+      : fault_(fault), faultFrom_(faultFrom), writesBeforeTear_(writesBeforeTear) {}
+
+  // The fault this request meets.
+  Fault next() {
+    if (requests_ < faultFrom_) ++requests_;  // stops counting there, so it never overflows
+    return requests_ < faultFrom_ ? Fault::None : fault_;
+  }
+  // A block was written under the tear fault: whether the card leaves now (true once only).
+  bool tearsAfterWrite() {
+    if (torn_ || ++writes_ < writesBeforeTear_) return false;
+    torn_ = true;
+    return true;
+  }
+
+ private:
+  Fault fault_;
+  int faultFrom_;
+  int writesBeforeTear_;
+  int requests_ = 0;
+  int writes_ = 0;
+  bool torn_ = false;
+};
+
+// The card leaves the reader with its file: renamed beside it, so the written blocks stay to be
+// seen; a failure to rename is said on stderr.
+void takeCardAway(const std::filesystem::path& card);
 
 }  // namespace keycard::emulator

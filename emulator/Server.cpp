@@ -99,32 +99,18 @@ class Session {
       log_.line("<-", request, commandName(decoded.frame.command));
       const link::Frame reply = reader_.answer(decoded.frame);
       input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
-      const Fault fault = faultForThisRequest();
+      const Fault fault = faults_.next();
       if (fault == Fault::Tear) tearAfterWrites(reply);
       if (auto exitCode = send(reply, decoded.consumed, fault)) return exitCode;
     }
     return std::nullopt;
   }
 
-  // Requests before --fault-from are answered soundly: a reader that goes bad mid-session.
-  Fault faultForThisRequest() {
-    if (requests_ < options_.faultFrom) ++requests_;
-    return requests_ < options_.faultFrom ? Fault::None : options_.fault;
-  }
-
   void tearAfterWrites(const link::Frame& reply) {
-    if (torn_) return;
     const bool wroteBlock =
         reply.command == (static_cast<std::uint8_t>(link::Command::WriteBlock) | link::kReplyBit) &&
         !reply.payload.empty() && reply.payload[0] == static_cast<std::uint8_t>(link::Status::Ok);
-    if (!wroteBlock || ++writes_ < kWritesBeforeTear) return;
-    torn_ = true;
-    std::error_code error;
-    std::filesystem::rename(options_.card, options_.card.string() + ".torn", error);
-    if (error) {
-      std::cerr << "keycard-emulator: cannot take the card away (--fault tear): " << error.message()
-                << '\n';
-    }
+    if (wroteBlock && faults_.tearsAfterWrite()) takeCardAway(options_.card);
   }
 
   // `requestBytes`: the request's length. A pseudo-terminal hands it over at once, while a reader
@@ -191,9 +177,7 @@ class Session {
   const StopSignals& signals_;
   Reader reader_;
   StaleReplies staleReplies_;
-  int requests_ = 0;  // stops counting at --fault-from, so it never overflows
-  int writes_ = 0;
-  bool torn_ = false;
+  FaultSchedule faults_{options_.fault, options_.faultFrom, kWritesBeforeTear};
 };
 
 }  // namespace

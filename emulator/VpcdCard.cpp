@@ -234,13 +234,12 @@ class VpcdSession {
 
   void answerCommand(const Bytes& command) {
     log_.line("<-", command, instructionName(command));
-    const Fault fault = faultForThisCommand();
+    const Fault fault = faults_.next();
     if (fault == Fault::Late && !signals_.wait(-1, 0, kLateDelay)) return;
     const Bytes response = leaving_ ? Bytes{0x63, 0x00} : reader_.answer(command);
     log_.line("->", response, statusWordName(response));
     if (!send(response)) return;
-    if (fault == Fault::Tear && wroteBlock(command, response) && !torn_ &&
-        ++writes_ >= kVpcdWritesBeforeTear) {
+    if (fault == Fault::Tear && wroteBlock(command, response) && faults_.tearsAfterWrite()) {
       tear();
     }
   }
@@ -253,20 +252,8 @@ class VpcdSession {
 
   // The card leaves the field with its file: renamed, so the written blocks stay to be seen.
   void tear() {
-    torn_ = true;
-    std::error_code error;
-    std::filesystem::rename(options_.card, options_.card.string() + ".torn", error);
-    if (error) {
-      std::cerr << "keycard-emulator: cannot take the card away (--fault tear): " << error.message()
-                << '\n';
-    }
+    takeCardAway(options_.card);
     leave("the card is leaving the reader (--fault tear)");
-  }
-
-  // Commands before --fault-from are answered soundly: a card that goes bad mid-session.
-  Fault faultForThisCommand() {
-    if (commands_ < options_.faultFrom) ++commands_;
-    return commands_ < options_.faultFrom ? Fault::None : options_.fault;
   }
 
   void announceReady() {
@@ -294,9 +281,7 @@ class VpcdSession {
   bool leaving_ = false;  // taken off, until pcscd looks for it again
   bool announced_ = false;
   std::string lastWarning_;
-  int commands_ = 0;  // stops counting at --fault-from, so it never overflows
-  int writes_ = 0;
-  bool torn_ = false;
+  FaultSchedule faults_{options_.fault, options_.faultFrom, kVpcdWritesBeforeTear};
 };
 
 }  // namespace
