@@ -46,8 +46,11 @@ done
 [ "$(host_drivers)" = "$host_drivers_before" ] || fail "the machine's reader drivers changed"
 
 if command -v setpriv >/dev/null; then
+  # A copy anyone may run: the checkout may lie where the user nobody cannot go (root's home).
+  mkdir "$work/anyone" && cp "$script" "$work/anyone/" && chmod 0755 "$work" "$work/anyone"
   set +e
-  refusal=$(setpriv --reuid=65534 --regid=65534 --clear-groups "$script" true 2>&1)
+  refusal=$(setpriv --reuid=65534 --regid=65534 --clear-groups \
+    "$work/anyone/private-pcscd.sh" true 2>&1)
   status=$?
   set -e
   [ "$status" = 125 ] && [[ "$refusal" == *"needs root"* ]] ||
