@@ -85,6 +85,10 @@ std::int32_t PcscMifareReader::failed(LONG result, const char* call) {
       say("the PC/SC reader \"" + readerName_ + "\" is gone (" + what +
           "); plug it in and open it again");
       return link::kErrPort;
+    case SCARD_E_NO_ACCESS:
+      // Also what a client gets while pcscd is going away, so it is a port error, not the reader's.
+      say("pcscd refused access (" + what + "); is it stopping, or may this user not use it?");
+      return link::kErrPort;
     case SCARD_E_SHARING_VIOLATION:
       say("another program is using \"" + readerName_ + "\" (" + what + ")");
       return link::kErrPort;
