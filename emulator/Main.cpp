@@ -6,13 +6,29 @@
 #include <vector>
 
 #include "emulator/CardCommands.h"
+#include "emulator/CardFile.h"
 #include "emulator/Options.h"
 #include "emulator/Server.h"
 #include "emulator/VpcdCard.h"
 #include "link/PortName.h"
 
+namespace {
+
+namespace emu = keycard::emulator;
+
+// Either way of serving ends on SIGINT or SIGTERM, logs to the same file, and first clears away
+// the half-saved cards of an emulator that was killed.
+int serveUntilStopped(const emu::ServeOptions& options) {
+  const emu::StopSignals signals;
+  emu::TrafficLog log = options.log.empty() ? emu::TrafficLog() : emu::TrafficLog(options.log);
+  emu::removeInterruptedSaves(options.card, std::cerr);
+  return options.vpcdPort != 0 ? emu::serveVpcd(options, log, signals)
+                               : emu::serve(options, log, signals);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  namespace emu = keycard::emulator;
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (!args.empty() && args[0] == "card") {
     return emu::runCardCommand(std::span(args).subspan(1), std::cout, std::cerr);
@@ -23,7 +39,7 @@ int main(int argc, char** argv) {
   }
   try {
     const auto options = emu::parseServeOptions(args, std::getenv(keycard::link::kPortDirVariable));
-    return options.vpcdPort != 0 ? emu::serveVpcd(options) : emu::serve(options);
+    return serveUntilStopped(options);
   } catch (const emu::UsageError& error) {
     std::cerr << "keycard-emulator: " << error.what() << '\n' << emu::usageText();
     return emu::kExitUsage;

@@ -182,10 +182,7 @@ class Session {
 
 }  // namespace
 
-int serve(const ServeOptions& options) {
-  const StopSignals signals;
-  TrafficLog log = options.log.empty() ? TrafficLog() : TrafficLog(options.log);
-  removeInterruptedSaves(options.card, std::cerr);
+int serve(const ServeOptions& options, TrafficLog& log, const StopSignals& signals) {
   const std::filesystem::path port = options.portDir / options.port;
   const PortLock lock(port);
   PseudoTerminal line;

@@ -286,10 +286,7 @@ class VpcdSession {
 
 }  // namespace
 
-int serveVpcd(const ServeOptions& options) {
-  const StopSignals signals;
-  TrafficLog log = options.log.empty() ? TrafficLog() : TrafficLog(options.log);
-  removeInterruptedSaves(options.card, std::cerr);
+int serveVpcd(const ServeOptions& options, TrafficLog& log, const StopSignals& signals) {
   VpcdSession session(options, log, signals);
   return session.run();
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "emulator/Options.h"
+#include "emulator/StopSignals.h"
+#include "emulator/TrafficLog.h"
 
 namespace keycard::emulator {
 
@@ -10,6 +12,6 @@ namespace keycard::emulator {
 // looked for it again), or at once when there is no card the
 // reader can see (no file, a 125 kHz card). Serves until SIGINT or SIGTERM and returns the exit
 // code; throws std::runtime_error when it cannot set up (the log file).
-int serveVpcd(const ServeOptions& options);
+int serveVpcd(const ServeOptions& options, TrafficLog& log, const StopSignals& signals);
 
 }  // namespace keycard::emulator

@@ -1,17 +1,11 @@
-// One port, one program: a second opener is refused at once, a child process cannot use the
-// port it inherited, and two programs reading the same card through the same port, each opening,
-// reading and closing it over and over, never take the other's replies for their record.
-//
-// KEYCARD_TWO_PROCESS_READS sets how often each process reads (100 by default); the counts are
-// printed, so a long run doubles as a measurement.
+// One port, one program: a second opener is refused at once, and a child process cannot use the
+// port it inherited.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -97,83 +91,6 @@ TEST(OnePortOneProgram, WhileTheProximityDriverHoldsCom1NobodyElseGetsIt) {
   EXPECT_GT(handle, 0) << "a closed port is free again";
   kMifare.close(handle);
 }
-
-struct Tally {
-  int right = 0;        // read, and the record on the card
-  int wrong = 0;        // read "successfully", but another record
-  int portInUse = 0;    // opens refused because the other process held the port, and tried again
-  int otherErrors = 0;  // the open or the read failed some other way
-};
-
-int readsPerProcess() {
-  const char* text = std::getenv("KEYCARD_TWO_PROCESS_READS");
-  return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 100;
-}
-
-// Opens, reads and closes `times` times, trying again while the other process holds the port.
-Tally readOverAndOver(const Driver& driver, int times) {
-  Tally tally;
-  for (int i = 0; i < times; ++i) {
-    std::int32_t handle = driver.open();
-    for (; handle == link::kErrPort; handle = driver.open()) ++tally.portInUse;
-    if (handle < 0) {
-      ++tally.otherErrors;
-      continue;
-    }
-    KeyCard card{};
-    const std::int32_t result = driver.read(handle, card);
-    driver.close(handle);
-    if (result != 0) {
-      ++tally.otherErrors;
-    } else {
-      ++(card == kWorkedRecord ? tally.right : tally.wrong);
-    }
-  }
-  return tally;
-}
-
-class TwoProcessesOnOnePort : public ::testing::TestWithParam<const Driver*> {};
-
-TEST_P(TwoProcessesOnOnePort, NeitherTakesTheOthersReplyForItsRecord) {
-  const Driver& driver = *GetParam();
-  const Bench bench(driver.kind, driver.kind == std::string("mifare") ? "mifare1k" : "em4469");
-  {
-    const std::int32_t handle = driver.open();
-    ASSERT_GE(handle, 0);
-    KeyCard record = kWorkedRecord;
-    ASSERT_EQ(driver.write(handle, record), 0);
-    driver.close(handle);
-  }
-  const int times = readsPerProcess();
-  ::testing::internal::CaptureStderr();  // one "in use" line for every refused open
-  int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const Tally tally = readOverAndOver(driver, times);
-    const bool sent = ::write(pipeFds[1], &tally, sizeof tally) == sizeof tally;
-    ::_exit(sent ? 0 : 1);
-  }
-  const Tally parent = readOverAndOver(driver, times);
-  Tally other;
-  const bool received = ::read(pipeFds[0], &other, sizeof other) == sizeof other;
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ::close(pipeFds[0]);
-  ::close(pipeFds[1]);
-  ::testing::internal::GetCapturedStderr();
-  ASSERT_TRUE(received && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
-  for (const Tally& tally : {parent, other}) {
-    std::printf("%s, %d reads: %d right, %d wrong record, %d port in use, %d other errors\n",
-                driver.kind, times, tally.right, tally.wrong, tally.portInUse, tally.otherErrors);
-    EXPECT_EQ(tally.right, times);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Drivers, TwoProcessesOnOnePort, ::testing::Values(&kProximity, &kMifare),
-                         [](const auto& row) { return std::string(row.param->kind); });
 
 }  // namespace
 }  // namespace keycard::drivers::testing
