@@ -15,6 +15,7 @@
 #include "card/ChipLayout.h"
 #include "drivers/MF_API/MF_API.h"
 #include "drivers/MSRD_MIF/MSRD_MIF.h"
+#include "emulator/CardFile.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/WorkedRecord.h"
 
@@ -81,5 +82,30 @@ inline std::int32_t openMifareCom1() {
 
 inline const Driver kMifare{"mifare", openMifareCom1, throughCell<rdkey_mif1>,
                             throughCell<wrkey_mif1>, closecomm};
+
+// Reads the card on the reader into a buffer holding the worked record, then writes that record,
+// each within `limit`: a read fills the buffer with what the card holds or leaves it untouched, a
+// write leaves it alone; the card afterwards holds the record with every other block as it was,
+// or, after a failed write, is as it was (when it is still on the reader).
+inline void readThenWriteWorkedRecord(
+    const Driver& driver, std::int32_t handle, const std::filesystem::path& card,
+    std::int32_t readResult, std::int32_t writeResult,
+    std::chrono::milliseconds limit = std::chrono::milliseconds(1200)) {
+  namespace emu = keycard::emulator;
+  const auto before = emu::loadCard(card);
+  KeyCard buffer = kWorkedRecord;
+  EXPECT_EQ(promptly([&] { return driver.read(handle, buffer); }, limit), readResult);
+  EXPECT_EQ(buffer, readResult == 0 ? KeyCard{} : kWorkedRecord);  // a blank card, or untouched
+  buffer = kWorkedRecord;
+  EXPECT_EQ(promptly([&] { return driver.write(handle, buffer); }, limit), writeResult);
+  EXPECT_EQ(buffer, kWorkedRecord);
+  if (writeResult == 0) {
+    emu::Card expected = *before;
+    emu::setCardRecord(expected, kWorkedRecord);
+    EXPECT_EQ(emu::loadCard(card), expected);
+  } else if (before && std::filesystem::exists(card)) {
+    EXPECT_EQ(emu::loadCard(card), before);
+  }
+}
 
 }  // namespace keycard::drivers::testing

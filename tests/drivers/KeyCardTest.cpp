@@ -41,23 +41,9 @@ TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
     std::fill_n(card.blocks.at(7).begin(), 6, 0xA5);  // key A of sector 1
     emu::saveCard(bench.card, card);
   }
-  const auto before = emu::loadCard(bench.card);
   const std::int32_t handle = row.driver.open();
   ASSERT_GE(handle, 0);
-
-  KeyCard buffer = kWorkedRecord;
-  EXPECT_EQ(promptly([&] { return row.driver.read(handle, buffer); }), row.readResult);
-  EXPECT_EQ(buffer, row.readResult == 0 ? KeyCard{} : kWorkedRecord);  // a blank card, or untouched
-  buffer = kWorkedRecord;
-  EXPECT_EQ(promptly([&] { return row.driver.write(handle, buffer); }), row.writeResult);
-  EXPECT_EQ(buffer, kWorkedRecord);
-  if (row.writeResult == 0) {
-    emu::Card expected = *before;  // the record written, every other block as it was
-    emu::setCardRecord(expected, kWorkedRecord);
-    EXPECT_EQ(emu::loadCard(bench.card), expected);
-  } else if (before && std::filesystem::exists(bench.card)) {
-    EXPECT_EQ(emu::loadCard(bench.card), before);
-  }
+  readThenWriteWorkedRecord(row.driver, handle, bench.card, row.readResult, row.writeResult);
   row.driver.close(handle);
 }
 

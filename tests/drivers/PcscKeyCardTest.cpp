@@ -10,7 +10,6 @@
 #include <ostream>
 #include <string>
 
-#include "emulator/CardFile.h"
 #include "link/Errors.h"
 #include "tests/drivers/DriverTestSupport.h"
 #include "tests/support/PrivatePcscd.h"
@@ -24,7 +23,6 @@ using keycard::testing::EmulatorProcess;
 using keycard::testing::ScopedEnv;
 using keycard::testing::TempDir;
 using keycard::testing::vpcdPort;
-namespace emu = keycard::emulator;
 
 // The driver's own deadline is one second; this leaves room for a busy machine.
 constexpr std::chrono::milliseconds kPrompt{1500};
@@ -67,7 +65,6 @@ class PcscKeyCard : public ::testing::TestWithParam<PcscCase> {};
 TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   const PcscCase& row = GetParam();
   const VirtualReader reader(row.cardType, row.keyA, row.fault);
-  const auto before = emu::loadCard(reader.card);
   const std::int32_t handle = promptly([] { return openPcsc(); }, kPrompt);
   ASSERT_GT(handle, 0);
 
@@ -75,18 +72,7 @@ TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   if (row.readResult == 0) {
     EXPECT_EQ(beeped, 0) << "a card in the field carries the beep";
   }
-  KeyCard buffer = kWorkedRecord;
-  EXPECT_EQ(promptly([&] { return kMifare.read(handle, buffer); }, kPrompt), row.readResult);
-  EXPECT_EQ(buffer, row.readResult == 0 ? KeyCard{} : kWorkedRecord);  // a blank card, or untouched
-  buffer = kWorkedRecord;
-  EXPECT_EQ(promptly([&] { return kMifare.write(handle, buffer); }, kPrompt), row.writeResult);
-  if (row.writeResult == 0) {
-    emu::Card expected = *before;  // the record written, every other block as it was
-    emu::setCardRecord(expected, kWorkedRecord);
-    EXPECT_EQ(emu::loadCard(reader.card), expected);
-  } else if (before && std::filesystem::exists(reader.card)) {
-    EXPECT_EQ(emu::loadCard(reader.card), before);
-  }
+  readThenWriteWorkedRecord(kMifare, handle, reader.card, row.readResult, row.writeResult, kPrompt);
   EXPECT_EQ(closecomm(handle), 0);
 }
 
