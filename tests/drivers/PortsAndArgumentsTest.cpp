@@ -116,7 +116,7 @@ TEST(DriverRefusal, NamesTheOperationAndSaysWhyInOneLine) {
 }
 
 TEST(MifareDriver, HandlesAndArguments) {
-  const Bench bench("mifare", "mifare1k");
+  Bench bench("mifare", "mifare1k");
   const std::int32_t first = kMifare.open();
   ASSERT_GT(first, 0);
   EXPECT_EQ(dv_beep(first, 1), 0);
@@ -130,6 +130,13 @@ TEST(MifareDriver, HandlesAndArguments) {
   EXPECT_EQ(closecomm(second), 0);
   EXPECT_EQ(dv_beep(second, 1), kErrNotOpen);
   EXPECT_EQ(closecomm(0), kErrNotOpen);
+  // Opening a port again lets its reader go first, even when the new open fails.
+  const std::int32_t third = kMifare.open();
+  bench.emulator.reset();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(kMifare.open(), kErrPort);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(closecomm(third), kErrNotOpen);
   // The serial reader never needs PC/SC: its library was not even loaded.
   EXPECT_EQ(::dlopen("libpcsclite.so.1", RTLD_NOW | RTLD_NOLOAD), nullptr);
 }
