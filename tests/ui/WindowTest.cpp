@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 
 #include "tests/ui/WindowTestSupport.h"
@@ -98,9 +99,17 @@ int inkPixels(const QImage& text) {
 
 // Each entry chosen is compared with the same entry in a twin of the list as tall, in the same
 // font and style, and wide enough for any text: the list paints every pixel of it, and only it.
+// The drop-down arrow keeps its place inside the list, beside the text.
 TEST_F(WindowLayout, EveryEntryOfBothListsShowsWholeWhenChosen) {
   for (const char* name : {"Combo1", "Combo2"}) {
     QComboBox* list = control<QComboBox>(name);
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    const auto part = [&](QStyle::SubControl which) {
+      return list->style()->subControlRect(QStyle::CC_ComboBox, &option, which, list);
+    };
+    EXPECT_TRUE(list->rect().contains(part(QStyle::SC_ComboBoxArrow))) << name;
+    EXPECT_FALSE(part(QStyle::SC_ComboBoxArrow).intersects(part(QStyle::SC_ComboBoxEditField)));
     QComboBox wide;
     wide.setFont(list->font());
     wide.resize(8 * list->width(), list->height());
