@@ -1,10 +1,14 @@
-// Each library exports exactly its C operations and nothing of its insides.
+// Each library exports exactly its C operations and nothing of its insides, and the error codes
+// they return keep their numbers.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
+
+#include "link/Errors.h"
 
 namespace keycard::drivers::testing {
 namespace {
@@ -29,6 +33,15 @@ TEST(Exports, AreExactlyTheOperations) {
       exportedSymbols(MSRD_MIF_PATH),
       (std::set<std::string>{"auto_open", "closecomm", "dv_beep", "wrkey_mif1", "rdkey_mif1"}));
   EXPECT_EQ(exportedSymbols(RFDLL_PATH), std::set<std::string>{"hextostr"});
+}
+
+// Callers act on the numbers, as the README's table gives them: none may change.
+TEST(Exports, ErrorCodesKeepTheirNumbers) {
+  using namespace keycard::link;
+  EXPECT_EQ(
+      (std::vector<int>{kErrArgument, kErrNotOpen, kErrPort, kErrTimeout, kErrFrame, kErrNoCard,
+                        kErrCardKind, kErrAuth, kErrVerify, kErrReader, kErrNoMemory}),
+      (std::vector<int>{-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11}));
 }
 
 }  // namespace

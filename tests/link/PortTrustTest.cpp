@@ -163,20 +163,26 @@ TEST(DeviceRefusal, ConsolesAndOtherUsersTerminalsAreNoPorts) {
   }
 }
 
-TEST(DeviceRefusal, TheTerminalThisProgramRunsInIsNoPort) {
-  const Device device;
-  struct stat terminal {};
-  ASSERT_EQ(::stat(device.path().c_str(), &terminal), 0);
-  EXPECT_EQ(deviceRefusal(terminal, geteuid()), "");
-  const int slave = ::open(device.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+// What deviceRefusal says of `port` while the standard input is `input`'s terminal.
+std::string refusalWithInputOn(const Device& input, const struct stat& port) {
+  const int slave = ::open(input.path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   const int savedInput = ::dup(STDIN_FILENO);
-  ASSERT_TRUE(slave >= 0 && savedInput >= 0);
+  if (slave < 0 || savedInput < 0) return "(cannot open the terminal)";
   ::dup2(slave, STDIN_FILENO);
-  const std::string refusal = deviceRefusal(terminal, geteuid());
+  std::string refusal = deviceRefusal(port, geteuid());
   ::dup2(savedInput, STDIN_FILENO);
   ::close(savedInput);
   ::close(slave);
-  EXPECT_EQ(refusal, "it is the terminal this program runs in");
+  return refusal;
+}
+
+TEST(DeviceRefusal, TheTerminalThisProgramRunsInIsNoPort) {
+  const Device device;
+  const Device another;
+  struct stat terminal {};
+  ASSERT_EQ(::stat(device.path().c_str(), &terminal), 0);
+  EXPECT_EQ(refusalWithInputOn(another, terminal), "");
+  EXPECT_EQ(refusalWithInputOn(device, terminal), "it is the terminal this program runs in");
 }
 
 }  // namespace
