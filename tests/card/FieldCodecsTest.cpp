@@ -43,6 +43,7 @@ TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
       {"number half to even down", number, u"2.5", {{2}, {}}},
       {"number half to even up", number, u"3.5", {{4}, {}}},
       {"number just above half", number, u"2.50000000000000000001", {{3}, {}}},
+      {"number zero fraction", number, u"3.00", {{3}, {}}},
       {"number small negative is 0", number, u"-0.4", {{0}, {}}},
       {"number largest", number, u"255.4", {{255}, {}}},
       {"number rounds above 255", number, u"255.5", {{}, kByte}},
