@@ -117,6 +117,17 @@ TEST(PcscReaderChoice, TakesTheFirstReaderWhoseNameMatchesAndNamesThemAllWhenNon
   }
 }
 
+// pcscd serves a limited number of clients (200 by default): an open that left its connection
+// behind would before long lock every program out of the reader.
+TEST(PcscReaderOpen, OpeningAndClosingOverAndOverLeavesNothingBehind) {
+  const VirtualReader reader("mifare1k");
+  for (int i = 0; i < 250; ++i) {
+    const std::int32_t handle = openPcsc();
+    ASSERT_GT(handle, 0) << "open " << i;
+    EXPECT_EQ(closecomm(handle), 0);
+  }
+}
+
 TEST(PcscdStopped, AnOpenReaderAndANewOpenFailWithAPortErrorThatSaysSo) {
   const VirtualReader reader("mifare1k");
   const std::int32_t handle = openPcsc();

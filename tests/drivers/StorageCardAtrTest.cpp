@@ -35,6 +35,8 @@ TEST(StorageCardAtr, NamesTheCardOnlyWhenTheAtrSaysSoInFull) {
       // TA1 before TD1 moves the historical bytes one on.
       {"with TA1", "3B 9F 96 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 EC",
        kMifareClassic1K},
+      {"the shortest identifier", "3B 8B 80 01 80 4F 08 A0 00 00 03 06 03 00 01 6E",
+       kMifareClassic1K},
       {"cut short", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00", std::nullopt},
       {"another category", "3B 8F 80 01 00 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 EA",
        std::nullopt},
