@@ -72,7 +72,12 @@ TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   if (row.readResult == 0) {
     EXPECT_EQ(beeped, 0) << "a card in the field carries the beep";
   }
+  ::testing::internal::CaptureStderr();
   readThenWriteWorkedRecord(kMifare, handle, reader.card, row.readResult, row.writeResult, kPrompt);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said.find("is not a Mifare Classic 1K") != std::string::npos,
+            row.readResult == kErrCardKind)
+      << said;
   EXPECT_EQ(closecomm(handle), 0);
 }
 

@@ -131,6 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
                                  "too many links"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+TEST(TrustedFolders, RootsAreTrustedByEveryone) {
+  const TrustedPath followed = followTrusted("/dev/null", kOtherUser);
+  EXPECT_EQ(followed.refusal, "");
+  EXPECT_EQ(followed.path, "/dev/null");
+}
+
 TEST(DeviceRefusal, ConsolesAndOtherUsersTerminalsAreNoPorts) {
   const struct {
     const char* name;
