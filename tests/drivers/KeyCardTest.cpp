@@ -10,7 +10,6 @@
 
 #include "emulator/CardFile.h"
 #include "link/Errors.h"
-#include "link/Protocol.h"
 #include "tests/drivers/DriverTestSupport.h"
 
 namespace keycard::drivers::testing {
@@ -69,51 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Each command's earlier reply: the first of each kind is sound, the next one is not.
         KeyCardCase{"Stale", kProximity, "t5557", "stale", kErrFrame, kErrFrame},
         KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-// A reader that answers late, or every exchange just in time, against one operation on a fresh
-// line: a reply left over from an abandoned exchange would spoil the next operation (-5), so
-// each operation here meets the fault alone.
-struct SlowReaderCase {
-  const char* name;
-  const Driver& driver;
-  const char* cardType;
-  const char* fault;
-  bool write;
-  friend void PrintTo(const SlowReaderCase& row, std::ostream* out) { *out << row.name; }
-};
-
-class SlowReader : public ::testing::TestWithParam<SlowReaderCase> {};
-
-TEST_P(SlowReader, TimesOutWithinOneOperationsTime) {
-  const SlowReaderCase& row = GetParam();
-  const Bench bench(row.driver.kind, row.cardType, row.fault);
-  const auto before = emu::loadCard(bench.card);
-  // The Mifare open's one exchange fits in its time.
-  const std::int32_t handle = row.driver.open();
-  ASSERT_GE(handle, 0);
-  KeyCard buffer = kWorkedRecord;
-  // The operation's time, and a little for a busy machine.
-  const auto limit = kOperationTimeout + std::chrono::milliseconds(150);
-  const auto operation = [&] {
-    return row.write ? row.driver.write(handle, buffer) : row.driver.read(handle, buffer);
-  };
-  EXPECT_EQ(promptly(operation, limit), kErrTimeout);
-  EXPECT_EQ(buffer, kWorkedRecord);
-  if (!row.write) {
-    EXPECT_EQ(emu::loadCard(bench.card), before);
-  }
-  row.driver.close(handle);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SlowReader,
-    ::testing::Values(SlowReaderCase{"LateRead", kProximity, "t5557", "late", false},
-                      SlowReaderCase{"LateWrite", kProximity, "t5557", "late", true},
-                      SlowReaderCase{"SlowRead", kProximity, "em4469", "slow", false},
-                      SlowReaderCase{"SlowWrite", kProximity, "em4469", "slow", true},
-                      SlowReaderCase{"MifareSlowRead", kMifare, "mifare1k", "slow", false},
-                      SlowReaderCase{"MifareSlowWrite", kMifare, "mifare1k", "slow", true}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -162,22 +162,6 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
   EXPECT_EQ(warnings_.str(), "");
 }
 
-TEST_F(ContactlessReaderTest, AWriteLandsInTheCardFileAndNowhereElse) {
-  saveCard(file_, blankCard(CardType::Mifare1K, 1));
-  Card expected = *loadCard(file_);
-  ContactlessReader reader(file_, warnings_);
-  for (const char* command : {kLoadFactoryKey, kAuthenticate4}) reader.answer(bytes(command));
-  ASSERT_EQ(toHex(reader.answer(bytes(std::string("FF D6 00 06 10 ") + kBlock))), "9000");
-  expected.blocks[6] = bytes(kBlock);
-  EXPECT_EQ(loadCard(file_), expected);
-
-  // A file that is no card: the card does not answer, and the reader says why on stderr.
-  std::filesystem::remove(file_);
-  std::filesystem::create_directory(file_);
-  EXPECT_EQ(toHex(reader.answer(bytes("FF CA 00 00 00"))), "6300");
-  EXPECT_NE(warnings_.str().find(file_.string()), std::string::npos) << warnings_.str();
-}
-
 TEST(AnswerToReset, NamesTheCardForPcscAndLeavesOutTheChipsAContactlessReaderCannotSee) {
   EXPECT_EQ(toHex(answerToReset(CardType::Mifare1K)), "3B8F8001804F0CA000000306030001000000006A");
   EXPECT_EQ(toHex(answerToReset(CardType::MifareUltralight)),
