@@ -133,6 +133,19 @@ TEST(PcscReaderOpen, OpeningAndClosingOverAndOverLeavesNothingBehind) {
   }
 }
 
+// A Mifare chip that refused a key answers nothing more until it is powered again: the driver has
+// the reader reset it, so the next operation finds it afresh.
+TEST(PcscRefusedKey, TheNextOperationFindsTheCardAfresh) {
+  const VirtualReader reader("mifare1k", "A5A5A5A5A5A5");
+  const std::int32_t handle = openPcsc();
+  ASSERT_GT(handle, 0);
+  KeyCard buffer{};
+  ASSERT_EQ(kMifare.read(handle, buffer), kErrAuth);
+  keycard::testing::newCard("mifare1k", reader.card);  // the same card, now with the factory key
+  EXPECT_EQ(promptly([&] { return kMifare.read(handle, buffer); }, kPrompt), 0);
+  closecomm(handle);
+}
+
 TEST(PcscdStopped, AnOpenReaderAndANewOpenFailWithAPortErrorThatSaysSo) {
   const VirtualReader reader("mifare1k");
   const std::int32_t handle = openPcsc();
