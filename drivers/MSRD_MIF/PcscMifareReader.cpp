@@ -104,7 +104,7 @@ std::int32_t PcscMifareReader::failed(LONG result, const char* call) {
 
 std::int32_t PcscMifareReader::open(const std::string& nameContains) {
   std::string whyNot;
-  pcsc_ = loadPcscLibrary(whyNot);
+  if (pcsc_ == nullptr) pcsc_ = loadPcscLibrary(whyNot);
   if (pcsc_ == nullptr) {
     say("cannot load the PC/SC library (install pcscd and libpcsclite1): " + whyNot);
     return link::kErrPort;

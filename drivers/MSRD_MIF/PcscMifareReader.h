@@ -18,7 +18,8 @@ class PcscMifareReader final : public MifareReader {
  public:
   using Clock = std::chrono::steady_clock;
 
-  PcscMifareReader() = default;
+  // `library` stands in for libpcsclite where given (tests); otherwise open() loads it.
+  explicit PcscMifareReader(const PcscLibrary* library = nullptr) : pcsc_(library) {}
   ~PcscMifareReader() override;
 
   // Names the operation in what goes to stderr, and bounds it: no PC/SC call starts after
