@@ -37,14 +37,16 @@ std::int32_t promptly(Operation operation,
 
 // One reader on COM1 of a fresh port folder, with `cardType` on it ("" for none).
 struct Bench {
+  // `fault` spoils request `faultFrom` (counted from 1, the driver's open included) and on.
   Bench(const std::string& kind, const std::string& cardType, const std::string& fault = "",
-        bool wireDelay = false) {
+        bool wireDelay = false, int faultFrom = 1) {
     if (!cardType.empty()) keycard::testing::newCard(cardType, card);
     emulator.emplace(keycard::testing::EmulatorOptions{.kind = kind,
                                                        .card = card,
                                                        .portDir = folder.path(),
                                                        .wireDelay = wireDelay,
-                                                       .fault = fault});
+                                                       .fault = fault,
+                                                       .faultFrom = faultFrom});
   }
 
   keycard::testing::TempDir folder;

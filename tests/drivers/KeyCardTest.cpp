@@ -70,5 +70,18 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// A write whose read-back fails is reported with the read-back's error: never as written, and
+// never as a card that holds something else.
+TEST(KeyCardReadBack, AFailedReadBackIsReportedAsItsOwnError) {
+  // The open's request, the select and the six record blocks are answered soundly; the
+  // read-back's select is the first to meet the fault.
+  const Bench bench("proximity", "t5557", "corrupt", false, 9);
+  ASSERT_EQ(kProximity.open(), 0);
+  KeyCard buffer = kWorkedRecord;
+  EXPECT_EQ(kProximity.write(0, buffer), kErrFrame);
+  EXPECT_EQ(keycard::testing::cardRecord(bench.card), emu::toHex(kWorkedRecord));
+  kProximity.close(0);
+}
+
 }  // namespace
 }  // namespace keycard::drivers::testing
