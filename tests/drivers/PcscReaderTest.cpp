@@ -79,27 +79,31 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
     std::deque<DWORD> readerStates;
     std::deque<Bytes> replies;  // to the block read
     std::int32_t selected, read;
-    DWORD release;  // after the read
+    DWORD release;     // after the read
+    const char* said;  // on stderr, in part
   } rows[] = {
       {"a card seen at pcscd's next look",
        {SCARD_STATE_EMPTY, SCARD_STATE_PRESENT},
        {{0x01, 0x02, 0x90, 0x00}},
        0,
        link::kErrFrame,
-       SCARD_LEAVE_CARD},
-      {"no card", {SCARD_STATE_EMPTY}, {}, link::kErrNoCard, link::kErrNoCard, 0},
+       SCARD_LEAVE_CARD,
+       "with 2 bytes, not 16"},
+      {"no card", {SCARD_STATE_EMPTY}, {}, link::kErrNoCard, link::kErrNoCard, 0, ""},
       {"a reply without a status word",
        {SCARD_STATE_PRESENT},
        {{0x90}},
        0,
        link::kErrFrame,
-       SCARD_LEAVE_CARD},
+       SCARD_LEAVE_CARD,
+       "has no status word"},
       {"a block read refused",
        {SCARD_STATE_PRESENT},
        {{0x6A, 0x82}},
        0,
        link::kErrReader,
-       SCARD_RESET_CARD},
+       SCARD_RESET_CARD,
+       "refused to read a block (status word 6A 82)"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -117,7 +121,8 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
       reader.releaseCard();
       EXPECT_EQ(script.releases, std::vector<DWORD>{row.release});
     }
-    ::testing::internal::GetCapturedStderr();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(row.said), std::string::npos) << said;
   }
 }
 

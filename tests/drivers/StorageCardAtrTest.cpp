@@ -30,6 +30,8 @@ TEST(StorageCardAtr, NamesTheCardOnlyWhenTheAtrSaysSoInFull) {
        kMifareClassic1K},
       {"classic 4K", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69",
        StorageCard{0x03, 0x0002}},
+      {"a card name above 255", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 01 00 00 00 00 00 6B",
+       StorageCard{0x03, 0x0100}},
       {"ultralight", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68",
        StorageCard{0x03, 0x0003}},
       // TA1 before TD1 moves the historical bytes one on.
