@@ -130,6 +130,7 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
        {{kLoadFactoryKey, "90 00"},
         {kAuthenticate4, "90 00"},
         {"FF D6 00 04 0F 00112233445566778899AABBCCDDEE", "67 00"},
+        {"FF D6 00 04 10 00112233445566778899AABBCCDDEE", "67 00"},
         {"FF B0 00 04 08", "6C 10"},
         {"FF B0 00 40 10", "6A 82"},
         {"FF 86 00 00 05 01 00 40 60 00", "6A 82"},
