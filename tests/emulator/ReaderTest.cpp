@@ -1,5 +1,5 @@
-// The card models as the reader enforces them: blocks no one may write, Mifare sectors open only
-// to their key.
+// The card models as the serial reader enforces them: blocks no one may write, a save that
+// fails, and a file that is no card.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -68,88 +68,6 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
     if (expected == Status::Ok) after.blocks.at(block).assign(payload.size() - 1, 0x5A);
     EXPECT_EQ(*loadCard(card_), after);
   }
-}
-
-// Each request a reader refuses, with the status that says why; the card stays as it was.
-TEST_F(ReaderTest, RefusesWhatItCannotDoWithTheStatusThatSaysWhy) {
-  using enum Command;
-  const Bytes write4(5, 0x5A);
-  Bytes write16(17, 0x5A);
-  write16[0] = 4;
-  const std::tuple<CardType, Command, Bytes, Status> rows[] = {
-      {CardType::T5557, GetVersion, {0}, Status::BadArgument},
-      {CardType::T5557, ControlRf, {}, Status::BadArgument},
-      {CardType::T5557, Beep, {1, 2}, Status::BadArgument},
-      {CardType::T5557, SelectCard, {0}, Status::BadArgument},
-      {CardType::T5557, ReadBlock, {}, Status::BadArgument},
-      {CardType::T5557, ReadBlock, {8}, Status::BadArgument},
-      {CardType::EM4469, ReadBlock, {16}, Status::BadArgument},
-      {CardType::T5557, WriteBlock, {7, 1, 2, 3}, Status::BadArgument},
-      {CardType::T5557, WriteBlock, {8, 1, 2, 3, 4}, Status::BadArgument},
-      {CardType::T5557,
-       Authenticate,
-       {4, 0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-       Status::UnknownCommand},
-      {CardType::T5557, Command{0x14}, {}, Status::UnknownCommand},
-      {CardType::Mifare1K,
-       Authenticate,
-       {64, 0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-       Status::BadArgument},
-      {CardType::Mifare1K,
-       Authenticate,
-       {4, 0x61, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-       Status::BadArgument},
-      {CardType::Mifare1K,
-       Authenticate,
-       {4, 0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
-       Status::BadArgument},
-      {CardType::Mifare1K, ReadBlock, {64}, Status::BadArgument},
-      {CardType::Mifare1K, WriteBlock, write4, Status::BadArgument},
-      {CardType::Mifare1K, WriteBlock, write16, Status::AuthFailed},
-  };
-  for (const auto& [type, command, payload, expected] : rows) {
-    SCOPED_TRACE(::testing::Message() << cardTypeName(type) << " command "
-                                      << static_cast<int>(command) << " " << toHex(payload));
-    useCard(type);
-    const Card before = *loadCard(card_);
-    EXPECT_EQ(ask(command, payload), Bytes{static_cast<std::uint8_t>(expected)});
-    EXPECT_EQ(*loadCard(card_), before);
-  }
-
-  // A reader works only on its own kind of card.
-  for (const auto& [kind, type] : {std::pair{ReaderKind::Proximity, CardType::Mifare1K},
-                                   std::pair{ReaderKind::Mifare, CardType::T5557},
-                                   std::pair{ReaderKind::Proximity, CardType::MifareUltralight}}) {
-    saveCard(card_, blankCard(type, 1));
-    reader_.emplace(kind, card_, warnings_);
-    EXPECT_EQ(status(Command::SelectCard), Status::WrongCardKind) << cardTypeName(type);
-    EXPECT_EQ(status(Command::ReadBlock, {4}), Status::WrongCardKind) << cardTypeName(type);
-  }
-  saveCard(card_, blankCard(CardType::EM4469, 1));
-  reader_.emplace(ReaderKind::Proximity, card_, warnings_);
-  EXPECT_EQ(status(Command::SelectCard), Status::Ok)
-      << "a proximity reader takes either 125 kHz card";
-}
-
-TEST_F(ReaderTest, MifareOpensASectorOnlyToItsKeyAAndOnlyUntilTheCardIsSelectedAgain) {
-  useCard(CardType::Mifare1K);
-  EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
-  EXPECT_EQ(authenticate(4, 0x00), Status::AuthFailed);
-  EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
-
-  ASSERT_EQ(authenticate(4), Status::Ok);
-  EXPECT_EQ(status(Command::ReadBlock, {5}), Status::Ok);
-  // Key A never reads back.
-  EXPECT_EQ(toHex(ask(Command::ReadBlock, {7})), "00000000000000FF078069FFFFFFFFFFFF");
-  EXPECT_EQ(status(Command::ReadBlock, {8}), Status::AuthFailed);
-
-  EXPECT_EQ(status(Command::SelectCard), Status::Ok);
-  EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
-  ASSERT_EQ(authenticate(4), Status::Ok);
-  std::filesystem::rename(card_, dir_ / "away");
-  EXPECT_EQ(status(Command::ReadBlock, {4}), Status::NoCard);
-  std::filesystem::rename(dir_ / "away", card_);
-  EXPECT_EQ(status(Command::ReadBlock, {4}), Status::AuthFailed);
 }
 
 TEST_F(ReaderTest, AFailedSaveAnswersWriteFailedAndTheCardKeepsItsBlock) {
