@@ -73,6 +73,14 @@ void linkTo(const fs::path& dir, const std::string& device) {
   fs::create_symlink(device, dir / "COM1");
 }
 
+// dir/COM1 leads to the device, and dir has `mode`.
+std::function<void(const fs::path&, const std::string&)> linkInFolderOfMode(mode_t mode) {
+  return [mode](const fs::path& dir, const std::string& device) {
+    linkTo(dir, device);
+    ::chmod(dir.c_str(), mode);
+  };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, FollowTrusted,
     ::testing::Values(FolderCase{"LinkInAPrivateFolder", linkTo, ""},
@@ -83,17 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
                                    fs::create_symlink("./sub/../device", dir / "COM1");
                                  },
                                  ""},
-                      FolderCase{"FolderEveryoneMayWrite",
-                                 [](const fs::path& dir, const std::string& device) {
-                                   linkTo(dir, device);
-                                   ::chmod(dir.c_str(), 0777);
-                                 },
+                      FolderCase{"FolderEveryoneMayWrite", linkInFolderOfMode(0777),
                                  "may be written by users other than its owner"},
-                      FolderCase{"FolderItsGroupMayWrite",
-                                 [](const fs::path& dir, const std::string& device) {
-                                   linkTo(dir, device);
-                                   ::chmod(dir.c_str(), 0770);
-                                 },
+                      FolderCase{"FolderItsGroupMayWrite", linkInFolderOfMode(0770),
                                  "may be written by users other than its owner"},
                       FolderCase{"LinkIntoAFolderEveryoneMayWrite",
                                  [](const fs::path& dir, const std::string& device) {
@@ -103,17 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
                                    fs::create_symlink(dir / "open" / "device", dir / "COM1");
                                  },
                                  "open may be written by users other than its owner"},
-                      FolderCase{"OwnLinkInASharedStickyFolder",
-                                 [](const fs::path& dir, const std::string& device) {
-                                   linkTo(dir, device);
-                                   ::chmod(dir.c_str(), 01777);
-                                 },
-                                 ""},
+                      FolderCase{"OwnLinkInASharedStickyFolder", linkInFolderOfMode(01777), ""},
                       FolderCase{
                           "AnothersLinkInASharedStickyFolder",
                           [](const fs::path& dir, const std::string& device) {
-                            linkTo(dir, device);
-                            ::chmod(dir.c_str(), 01777);
+                            linkInFolderOfMode(01777)(dir, device);
                             ASSERT_EQ(::lchown((dir / "COM1").c_str(), kOtherUser, kUnchangedGroup),
                                       0);
                           },
