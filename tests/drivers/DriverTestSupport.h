@@ -25,10 +25,13 @@ using KeyCard = std::array<unsigned char, link::kKeyCardSize>;
 
 using keycard::testing::kWorkedRecord;
 
+// How long a driver operation may take in these tests: about a second, and a little for a busy
+// machine.
+inline constexpr std::chrono::milliseconds kPromptLimit{1200};
+
 // The operation's result, failing the test when it took longer than `limit`.
 template <typename Operation>
-std::int32_t promptly(Operation operation,
-                      std::chrono::milliseconds limit = std::chrono::milliseconds(1200)) {
+std::int32_t promptly(Operation operation, std::chrono::milliseconds limit = kPromptLimit) {
   const auto start = std::chrono::steady_clock::now();
   const std::int32_t result = operation();
   EXPECT_LT(std::chrono::steady_clock::now() - start, limit);
@@ -89,10 +92,10 @@ inline const Driver kMifare{"mifare", openMifareCom1, throughCell<rdkey_mif1>,
 // each within `limit`: a read fills the buffer with what the card holds or leaves it untouched, a
 // write leaves it alone; the card afterwards holds the record with every other block as it was,
 // or, after a failed write, is as it was (when it is still on the reader).
-inline void readThenWriteWorkedRecord(
-    const Driver& driver, std::int32_t handle, const std::filesystem::path& card,
-    std::int32_t readResult, std::int32_t writeResult,
-    std::chrono::milliseconds limit = std::chrono::milliseconds(1200)) {
+inline void readThenWriteWorkedRecord(const Driver& driver, std::int32_t handle,
+                                      const std::filesystem::path& card, std::int32_t readResult,
+                                      std::int32_t writeResult,
+                                      std::chrono::milliseconds limit = kPromptLimit) {
   namespace emu = keycard::emulator;
   const auto before = emu::loadCard(card);
   KeyCard buffer = kWorkedRecord;
