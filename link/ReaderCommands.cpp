@@ -39,12 +39,13 @@ std::int32_t beep(SerialLine& line, std::uint8_t value) {
   return sendExpectingNothing(line, Command::Beep, payload);
 }
 
-std::int32_t selectCard(SerialLine& line, std::uint8_t& cardType) {
+std::int32_t selectCard(SerialLine& line, std::uint8_t& cardType, std::vector<std::uint8_t>* uid) {
   std::vector<std::uint8_t> reply;
   const std::int32_t result = transact(line, Command::SelectCard, {}, reply);
   if (result != 0) return result;
   if (reply.size() != kSelectReplySize) return kErrFrame;
   cardType = reply.front();
+  if (uid != nullptr) uid->assign(reply.begin() + 1, reply.end());
   return 0;
 }
 

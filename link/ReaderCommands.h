@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "link/SerialLine.h"
 
@@ -17,8 +18,10 @@ std::int32_t getVersion(SerialLine& line, std::string* version = nullptr);
 std::int32_t controlRf(SerialLine& line, std::uint8_t mode);
 std::int32_t beep(SerialLine& line, std::uint8_t value);
 
-// `cardType` receives the CardType byte the reader reports (unknown kinds passed on as they are).
-std::int32_t selectCard(SerialLine& line, std::uint8_t& cardType);
+// `cardType` receives the CardType byte the reader reports (unknown kinds passed on as they are),
+// `uid` where given the card's UID; both only on success.
+std::int32_t selectCard(SerialLine& line, std::uint8_t& cardType,
+                        std::vector<std::uint8_t>* uid = nullptr);
 
 // The reply must carry exactly `block.size()` bytes (4 on 125 kHz cards, 16 on Mifare); on any
 // failure `block` is left as it was.

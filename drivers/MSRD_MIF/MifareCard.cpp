@@ -34,10 +34,10 @@ link::KeyCardImage toImage(const RecordBlocks& blocks) {
 }
 
 std::int32_t openRecordSector(MifareReader& reader) {
-  bool isClassic1K = false;
-  const std::int32_t result = reader.selectCard(isClassic1K);
+  SelectedCard card;
+  const std::int32_t result = reader.selectCard(card);
   if (result != 0) return result;
-  if (!isClassic1K) return link::kErrCardKind;
+  if (!card.isClassic1K) return link::kErrCardKind;
   return reader.authenticateKeyA(link::kMifareRecordBlock, link::kMifareRecordKeyA);
 }
 

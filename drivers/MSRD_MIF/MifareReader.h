@@ -5,12 +5,20 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "card/ChipLayout.h"
 
 namespace keycard::drivers {
 
 using MifareKey = std::array<std::uint8_t, 6>;
+
+// What selecting tells of the card in the field.
+struct SelectedCard {
+  bool isClassic1K = false;
+  // As the reader reports it (4, 7 or 10 bytes): a write is only done on the card it started on.
+  std::vector<std::uint8_t> uid;
+};
 
 class MifareReader {
  public:
@@ -19,8 +27,8 @@ class MifareReader {
   MifareReader& operator=(const MifareReader&) = delete;
   virtual ~MifareReader() = default;
 
-  // Finds the card in the field; `isClassic1K` says whether it is a Mifare Classic 1K.
-  virtual std::int32_t selectCard(bool& isClassic1K) = 0;
+  // Finds the card in the field and tells what it is; `card` is filled only on success.
+  virtual std::int32_t selectCard(SelectedCard& card) = 0;
   virtual std::int32_t authenticateKeyA(std::uint8_t block, const MifareKey& key) = 0;
   // Leaves `data` as it was on any failure.
   virtual std::int32_t readBlock(std::uint8_t block, link::MifareBlock& data) = 0;

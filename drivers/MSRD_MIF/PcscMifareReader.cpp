@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <utility>
 
 #include "drivers/MSRD_MIF/StorageCardAtr.h"
 #include "link/Errors.h"
@@ -194,7 +195,7 @@ void PcscMifareReader::releaseCard() {
   keyLoaded_ = false;
 }
 
-std::int32_t PcscMifareReader::selectCard(bool& isClassic1K) {
+std::int32_t PcscMifareReader::selectCard(SelectedCard& card) {
   std::int32_t result = connectCard();
   if (result != 0) return result;
   // Asked every time, so that a card taken away since the last command is noticed here.
@@ -208,8 +209,18 @@ std::int32_t PcscMifareReader::selectCard(bool& isClassic1K) {
   if (status != SCARD_S_SUCCESS) return failed(status, "SCardStatus");
   const std::span<const std::uint8_t> answer(atr.data(),
                                              std::min<std::size_t>(atrLength, atr.size()));
-  isClassic1K = storageCardOf(answer) == kMifareClassic1K;
+  const bool isClassic1K = storageCardOf(answer) == kMifareClassic1K;
   if (!isClassic1K) say("the card is not a Mifare Classic 1K (its ATR: " + hex(answer) + ")");
+  // The UID, so that a write is seen to end on the card it began on: a reader need not report
+  // a card taken away and another laid down between two commands.
+  const std::array<std::uint8_t, 5> getUid = {0xFF, 0xCA, 0x00, 0x00, 0x00};
+  std::vector<std::uint8_t> uid;
+  std::uint16_t statusWord = 0;
+  result = transmit(getUid, uid, statusWord);
+  if (result != 0) return result;
+  if (statusWord != kSuccess) return refused("to tell the card's UID", statusWord);
+  card.isClassic1K = isClassic1K;
+  card.uid = std::move(uid);
   return 0;
 }
 

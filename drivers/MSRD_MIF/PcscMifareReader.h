@@ -32,7 +32,7 @@ class PcscMifareReader final : public MifareReader {
   // it afresh (a Mifare card that refused a key answers nothing more until it is selected again).
   void releaseCard();
 
-  std::int32_t selectCard(bool& isClassic1K) override;
+  std::int32_t selectCard(SelectedCard& card) override;
   std::int32_t authenticateKeyA(std::uint8_t block, const MifareKey& key) override;
   std::int32_t readBlock(std::uint8_t block, link::MifareBlock& data) override;
   std::int32_t writeBlock(std::uint8_t block, const link::MifareBlock& data) override;

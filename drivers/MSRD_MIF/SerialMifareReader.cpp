@@ -1,5 +1,8 @@
 #include "drivers/MSRD_MIF/SerialMifareReader.h"
 
+#include <utility>
+#include <vector>
+
 #include "link/Protocol.h"
 #include "link/ReaderCommands.h"
 
@@ -12,11 +15,14 @@ std::int32_t SerialMifareReader::open(const std::string& path, const char* calle
   return result;
 }
 
-std::int32_t SerialMifareReader::selectCard(bool& isClassic1K) {
+std::int32_t SerialMifareReader::selectCard(SelectedCard& card) {
   std::uint8_t type = 0;
-  const std::int32_t result = link::selectCard(line_, type);
-  isClassic1K = static_cast<link::CardType>(type) == link::CardType::Mifare1K;
-  return result;
+  std::vector<std::uint8_t> uid;
+  const std::int32_t result = link::selectCard(line_, type, &uid);
+  if (result != 0) return result;
+  card.isClassic1K = static_cast<link::CardType>(type) == link::CardType::Mifare1K;
+  card.uid = std::move(uid);
+  return 0;
 }
 
 std::int32_t SerialMifareReader::authenticateKeyA(std::uint8_t block, const MifareKey& key) {

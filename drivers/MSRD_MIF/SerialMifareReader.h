@@ -18,7 +18,7 @@ class SerialMifareReader final : public MifareReader {
   // Held for one card operation: its exchanges together end within the operation's time.
   link::OperationScope operationScope() { return link::OperationScope(line_); }
 
-  std::int32_t selectCard(bool& isClassic1K) override;
+  std::int32_t selectCard(SelectedCard& card) override;
   std::int32_t authenticateKeyA(std::uint8_t block, const MifareKey& key) override;
   std::int32_t readBlock(std::uint8_t block, link::MifareBlock& data) override;
   std::int32_t writeBlock(std::uint8_t block, const link::MifareBlock& data) override;

@@ -77,7 +77,7 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
   const struct {
     const char* name;
     std::deque<DWORD> readerStates;
-    std::deque<Bytes> replies;  // to the block read
+    std::deque<Bytes> replies;  // to the block read, after the UID
     std::int32_t selected, read;
     DWORD release;     // after the read
     const char* said;  // on stderr, in part
@@ -108,15 +108,17 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     script = {row.readerStates, row.replies, {}};
+    script.replies.push_front({0x04, 0x11, 0x22, 0x33, 0x90, 0x00});  // the UID
     PcscMifareReader reader(&kScripted);
     reader.beginOperation("test", std::chrono::steady_clock::now() + std::chrono::seconds(1));
     ::testing::internal::CaptureStderr();
     ASSERT_EQ(reader.open(""), 0);
-    bool isClassic1K = false;
-    EXPECT_EQ(reader.selectCard(isClassic1K), row.selected);
+    SelectedCard card;
+    EXPECT_EQ(reader.selectCard(card), row.selected);
     link::MifareBlock block{};
     if (row.selected == 0) {
-      EXPECT_TRUE(isClassic1K);
+      EXPECT_TRUE(card.isClassic1K);
+      EXPECT_EQ(card.uid, (Bytes{0x04, 0x11, 0x22, 0x33}));
       EXPECT_EQ(reader.readBlock(4, block), row.read);
       reader.releaseCard();
       EXPECT_EQ(script.releases, std::vector<DWORD>{row.release});
