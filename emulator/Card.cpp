@@ -182,6 +182,25 @@ Uid cardUid(const Card& card) {
   return Uid(4, 0);
 }
 
+void setCardUid(Card& card, std::uint32_t uidSeed) {
+  const Card blank = blankCard(card.type, uidSeed);
+  switch (card.type) {
+    case CardType::T5557:
+      break;
+    case CardType::EM4469:
+      card.blocks.at(link::kEm4469UidWord) = blank.blocks.at(link::kEm4469UidWord);
+      break;
+    case CardType::Mifare1K:
+      card.blocks.at(0) = blank.blocks.at(0);
+      break;
+    case CardType::MifareUltralight:
+      card.blocks.at(0) = blank.blocks.at(0);
+      card.blocks.at(1) = blank.blocks.at(1);
+      card.blocks.at(2).at(0) = blank.blocks.at(2).at(0);
+      break;
+  }
+}
+
 Record cardRecord(const Card& card) {
   Record record{};
   const RecordPlace place = recordPlace(card.type);

@@ -68,6 +68,9 @@ Card blankCard(CardType type, std::uint32_t uidSeed);
 
 // The UID a reader reports on selecting the card. A T5557 carries none and reports four zeros.
 Uid cardUid(const Card& card);
+// Gives the card the UID (and its check bytes) blankCard would give it for `uidSeed`; a T5557
+// stays as it is.
+void setCardUid(Card& card, std::uint32_t uidSeed);
 
 Record cardRecord(const Card& card);
 void setCardRecord(Card& card, const Record& record);

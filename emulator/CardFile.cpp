@@ -337,11 +337,15 @@ const CardFile::Reading& CardFile::look() {
     stamp_.reset();
   }
   status = {};
+  const std::optional<Card> before = std::move(reading_.card);
   try {
     reading_ = {readCardFile(file_, status), {}};
   } catch (const CardFileError& error) {
     reading_ = {std::nullopt, error.what()};
   }
+  // By content: a file copied over in place keeps its inode, and a young file is read again at
+  // every look though nothing changed.
+  if (reading_.card != before) ++cardChanges_;
   mode_ = S_ISREG(status.st_mode) ? std::optional(status.st_mode & 07777) : std::nullopt;
   // The stamp taken before the read: a change during the read makes the next look read again.
   if (status.st_ino != 0 && settled(stampOf(status))) stamp_ = stampOf(status);

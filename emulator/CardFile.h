@@ -67,6 +67,10 @@ class CardFile {
   const Reading& look();
   // saveCard, after which the next look reads the file again. Throws CardFileError.
   void save(const Card& card);
+  // How often the card in the field has changed by anything but this object's saves: a card put
+  // on or taken off, or the file replaced by another card. Counted as looks find it, so a reader
+  // tells a card that came into the field since it selected one.
+  std::uint64_t cardChanges() const { return cardChanges_; }
 
   const std::filesystem::path& path() const { return file_; }
 
@@ -85,6 +89,7 @@ class CardFile {
   Reading reading_;
   std::optional<Stamp> stamp_;         // of the file read; nullopt: read it at the next look
   std::optional<std::uint32_t> mode_;  // its permissions, which a save keeps
+  std::uint64_t cardChanges_ = 0;
 };
 
 // A UID seed derived from the file's name alone, so the same name always gives the same card.

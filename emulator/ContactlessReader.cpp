@@ -165,7 +165,9 @@ std::optional<Card> ContactlessReader::presentCard() {
   warn(reading.problem);
   std::optional<Card> card = reading.card;
   if (card && answerToReset(card->type).empty()) card.reset();  // a chip this reader cannot see
-  if (!card) resetCard();  // a card that left the field starts afresh when it comes back
+  // A card that left the field, or another that took its place, starts afresh.
+  if (!card || cardChanges_ != cardFile_.cardChanges()) resetCard();
+  cardChanges_ = cardFile_.cardChanges();
   return card;
 }
 

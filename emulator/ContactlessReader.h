@@ -85,6 +85,9 @@ class ContactlessReader {
   std::string lastProblem_;                     // warned about already
   std::array<std::optional<Key>, 2> keySlots_;  // the reader's volatile key slots 00 and 01
   std::optional<std::size_t> openSector_;
+  // The card file's count of card changes when the chip was last looked at: a card that takes the
+  // place of another, with no removal the host sees, starts unauthenticated.
+  std::uint64_t cardChanges_ = 0;
   // A Mifare chip that refused an authentication answers nothing more until it is reset.
   bool halted_ = false;
 };

@@ -5,10 +5,18 @@
 #include <system_error>
 #include <utility>
 
+#include "emulator/CardFile.h"
+
 namespace keycard::emulator {
 
+namespace {
+
+constexpr const char* kSwappedSuffix = ".swapped";
+
+}  // namespace
+
 std::optional<Fault> parseFault(std::string_view name) {
-  static constexpr std::array<std::pair<std::string_view, Fault>, 10> kNames{{
+  static constexpr std::array<std::pair<std::string_view, Fault>, 11> kNames{{
       {"silent", Fault::Silent},
       {"late", Fault::Late},
       {"slow", Fault::Slow},
@@ -19,6 +27,7 @@ std::optional<Fault> parseFault(std::string_view name) {
       {"oversize", Fault::Oversize},
       {"hangup", Fault::Hangup},
       {"tear", Fault::Tear},
+      {"swap", Fault::Swap},
   }};
   for (const auto& [text, fault] : kNames) {
     if (name == text) return fault;
@@ -32,6 +41,7 @@ Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame) {
     case Fault::None:
     case Fault::Stale:
     case Fault::Tear:
+    case Fault::Swap:
       break;
     case Fault::Silent:
       frame.clear();
@@ -76,6 +86,36 @@ void takeCardAway(const std::filesystem::path& card) {
   std::filesystem::rename(card, card.string() + ".torn", error);
   if (error) {
     std::cerr << "keycard-emulator: cannot take the card away (--fault tear): " << error.message()
+              << '\n';
+  }
+}
+
+std::optional<Card> cardToSwapIn(const std::filesystem::path& file) {
+  try {
+    std::optional<Card> card = loadCard(file);
+    if (card) {
+      setCardUid(*card, uidSeedFor(file.string() + kSwappedSuffix));
+      return card;
+    }
+    std::cerr << "keycard-emulator: no card to swap (--fault swap): " << file.string()
+              << " is not there\n";
+  } catch (const CardFileError& error) {
+    std::cerr << "keycard-emulator: no card to swap (--fault swap): " << error.what() << '\n';
+  }
+  return std::nullopt;
+}
+
+void swapCard(const std::filesystem::path& card, const std::optional<Card>& other) {
+  if (!other) return;
+  // Renamed first, then the other card saved into place: a reader that looks between the two
+  // finds no card, as a real one may while two cards change places.
+  std::error_code error;
+  std::filesystem::rename(card, card.string() + kSwappedSuffix, error);
+  try {
+    if (error) throw CardFileError(error.message());
+    saveCard(card, *other);
+  } catch (const CardFileError& failure) {
+    std::cerr << "keycard-emulator: cannot swap the card (--fault swap): " << failure.what()
               << '\n';
   }
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "emulator/Card.h"
 #include "link/Protocol.h"
 
 namespace keycard::emulator {
@@ -26,6 +27,7 @@ enum class Fault {
   Oversize,
   Hangup,
   Tear,
+  Swap,
 };
 
 std::optional<Fault> parseFault(std::string_view name);
@@ -65,19 +67,23 @@ class StaleReplies {
 
 // When the fault strikes: requests before `faultFrom` (counted from 1) are answered soundly, a
 // reader that goes bad mid-session; the tear fault takes the card away once, after
-// `writesBeforeTear` successful block writes.
+// `writesBeforeTear` successful block writes. The swap fault counts block writes alone: another
+// card comes once the `faultFrom`th has been written.
 class FaultSchedule {
  public:
   FaultSchedule(Fault fault, int faultFrom, int writesBeforeTear)
-      : fault_(fault), faultFrom_(faultFrom), writesBeforeTear_(writesBeforeTear) {}
+      : fault_(fault),
+        faultFrom_(fault == Fault::Swap ? 1 : faultFrom),
+        writesBeforeTear_(fault == Fault::Swap ? faultFrom : writesBeforeTear) {}
 
   // The fault this request meets.
   Fault next() {
     if (requests_ < faultFrom_) ++requests_;  // stops counting there, so it never overflows
     return requests_ < faultFrom_ ? Fault::None : fault_;
   }
-  // A block was written under the tear fault: whether the card leaves now (true once only).
-  bool tearsAfterWrite() {
+  // A block was written under the tear or swap fault: whether the card changes now (true once
+  // only).
+  bool cardChangesAfterWrite() {
     if (torn_ || ++writes_ < writesBeforeTear_) return false;
     torn_ = true;
     return true;
@@ -95,5 +101,13 @@ class FaultSchedule {
 // The card leaves the reader with its file: renamed beside it, so the written blocks stay to be
 // seen; a failure to rename is said on stderr.
 void takeCardAway(const std::filesystem::path& card);
+
+// The swap fault's other card: the card `file` holds when the emulator starts (an older card for
+// the same room, say) under another UID. nullopt, said on stderr, when there is no such card.
+std::optional<Card> cardToSwapIn(const std::filesystem::path& file);
+// Another card takes the place of the one on the reader, with no moment between them without a
+// card: the card written so far goes to `FILE.swapped`, `other` into `FILE`. Failures are said on
+// stderr.
+void swapCard(const std::filesystem::path& card, const std::optional<Card>& other);
 
 }  // namespace keycard::emulator

@@ -41,8 +41,8 @@ void checkVpcdOptions(const ServeOptions& options, bool haveSerialOptions) {
   // No silent: vpcd waits for a card's answer for ever, so pcscd would hang where a real
   // reader's driver gives up; none of the frame faults, since there are no frames.
   if (options.fault != Fault::None && options.fault != Fault::Tear &&
-      options.fault != Fault::Late) {
-    throw UsageError("with --vpcd the faults are tear and late");
+      options.fault != Fault::Swap && options.fault != Fault::Late) {
+    throw UsageError("with --vpcd the faults are tear, swap and late");
   }
 }
 
@@ -54,12 +54,12 @@ std::string_view usageText() {
       "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
       "                        [--log FILE]\n"
       "       keycard-emulator --kind mifare --vpcd PORT --card FILE\n"
-      "                        [--fault tear|late [--fault-from N]] [--log FILE]\n"
+      "                        [--fault tear|swap|late [--fault-from N]] [--log FILE]\n"
       "       keycard-emulator card new --type t5557|em4469|mifare1k|ultralight FILE\n"
       "                        [--record HEX48] [--key-a HEX12]\n"
       "       keycard-emulator card record FILE\n"
       "       keycard-emulator card block FILE N\n"
-      "faults: silent late slow stale corrupt truncate garbage oversize hangup tear\n"
+      "faults: silent late slow stale corrupt truncate garbage oversize hangup tear swap\n"
       "The port link goes into DIR, by default $" +
       std::string(link::kPortDirVariable) + ".\n";
   return text;

@@ -126,12 +126,23 @@ void Reader::warn(const std::string& problem, std::string_view answer) {
 Reader::CardOrStatus Reader::presentCard() {
   const CardFile::Reading& reading = cardFile_.look();
   warn(reading.problem, "NoCard");
-  if (!reading.card) {
-    authenticatedSector_.reset();  // a card that left the field forgets its authentication
-    return {nullptr, Status::NoCard};
+  if (selectedCard_ != cardFile_.cardChanges()) {
+    // The card selected left the field: whatever lies there now is neither selected nor
+    // authenticated, as a real card coming into the field is.
+    selectedCard_.reset();
+    authenticatedSector_.reset();
   }
+  if (!reading.card) return {nullptr, Status::NoCard};
   if (!worksOn(reading.card->type)) return {nullptr, Status::WrongCardKind};
   return {&*reading.card, Status::Ok};
+}
+
+Reader::CardOrStatus Reader::selectedCard() {
+  const auto present = presentCard();
+  // The reader addresses the card it selected; a card that came since does not answer, which is
+  // what a reader reports when no card answers.
+  if (present.card && !selectedCard_) return {nullptr, Status::NoCard};
+  return present;
 }
 
 bool Reader::mayAccess(std::size_t block) const {
@@ -143,6 +154,7 @@ Reader::Payload Reader::selectCard(const Payload& args) {
   authenticatedSector_.reset();
   const auto present = presentCard();
   if (!present.card) return statusOnly(present.status);
+  selectedCard_ = cardFile_.cardChanges();
   Payload reply = statusOnly(Status::Ok);
   reply.push_back(static_cast<std::uint8_t>(present.card->type));
   const Uid uid = cardUid(*present.card);
@@ -152,7 +164,7 @@ Reader::Payload Reader::selectCard(const Payload& args) {
 
 Reader::Payload Reader::readBlock(const Payload& args) {
   if (args.size() != 1) return statusOnly(Status::BadArgument);
-  const auto present = presentCard();
+  const auto present = selectedCard();
   if (!present.card) return statusOnly(present.status);
   const std::size_t block = args[0];
   if (block >= present.card->blocks.size()) return statusOnly(Status::BadArgument);
@@ -172,7 +184,7 @@ Reader::Payload Reader::writeBlock(const Payload& args) {
   const std::size_t blockBytes =
       kind_ == ReaderKind::Mifare ? link::kMifareBlockSize : link::kProximityBlockSize;
   if (args.size() != 1 + blockBytes) return statusOnly(Status::BadArgument);
-  const auto present = presentCard();
+  const auto present = selectedCard();
   if (!present.card) return statusOnly(present.status);
   Card card = *present.card;  // changed only once it is saved
   const std::size_t block = args[0];
@@ -198,7 +210,7 @@ Reader::Payload Reader::authenticate(const Payload& args) {
     return statusOnly(Status::BadArgument);
   }
   authenticatedSector_.reset();
-  const auto present = presentCard();
+  const auto present = selectedCard();
   if (!present.card) return statusOnly(present.status);
   const std::size_t block = args[0];
   if (block >= present.card->blocks.size()) return statusOnly(Status::BadArgument);

@@ -45,6 +45,8 @@ class Reader {
     link::Status status = link::Status::Ok;
   };
   CardOrStatus presentCard();
+  // presentCard, for the commands that work on the selected card only.
+  CardOrStatus selectedCard();
   bool worksOn(CardType type) const;
   bool mayAccess(std::size_t block) const;
 
@@ -56,6 +58,10 @@ class Reader {
   std::string lastProblem_;  // warned about already
   // Mifare: the sector the last Authenticate opened; any selection or failure closes it.
   std::optional<std::size_t> authenticatedSector_;
+  // The card the last SelectCard found, by the card file's count of card changes: a card that
+  // comes into the field afterwards is unselected, and reads, writes and authentications are
+  // refused until it is selected.
+  std::optional<std::uint64_t> selectedCard_;
 };
 
 }  // namespace keycard::emulator

@@ -100,17 +100,22 @@ class Session {
       const link::Frame reply = reader_.answer(decoded.frame);
       input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(decoded.consumed));
       const Fault fault = faults_.next();
-      if (fault == Fault::Tear) tearAfterWrites(reply);
+      if (fault == Fault::Tear || fault == Fault::Swap) changeCardAfterWrites(fault, reply);
       if (auto exitCode = send(reply, decoded.consumed, fault)) return exitCode;
     }
     return std::nullopt;
   }
 
-  void tearAfterWrites(const link::Frame& reply) {
+  void changeCardAfterWrites(Fault fault, const link::Frame& reply) {
     const bool wroteBlock =
         reply.command == (static_cast<std::uint8_t>(link::Command::WriteBlock) | link::kReplyBit) &&
         !reply.payload.empty() && reply.payload[0] == static_cast<std::uint8_t>(link::Status::Ok);
-    if (wroteBlock && faults_.tearsAfterWrite()) takeCardAway(options_.card);
+    if (!wroteBlock || !faults_.cardChangesAfterWrite()) return;
+    if (fault == Fault::Tear) {
+      takeCardAway(options_.card);
+    } else {
+      swapCard(options_.card, cardToSwapIn_);
+    }
   }
 
   // `requestBytes`: the request's length. A pseudo-terminal hands it over at once, while a reader
@@ -127,7 +132,9 @@ class Session {
     if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
     if (!delivery.bytes.empty()) {
       std::string note = describeReply(reply);
-      if (fault != Fault::None && fault != Fault::Tear) note += " (as faulted)";
+      if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap) {
+        note += " (as faulted)";
+      }
       // Logged before it goes out, so whoever has read the reply finds it in the log.
       log_.line("->", delivery.bytes, note);
     }
@@ -178,6 +185,9 @@ class Session {
   Reader reader_;
   StaleReplies staleReplies_;
   FaultSchedule faults_{options_.fault, options_.faultFrom, kWritesBeforeTear};
+  // Taken at the start, so the card swapped in is the card as it was before any write.
+  const std::optional<Card> cardToSwapIn_ =
+      options_.fault == Fault::Swap ? cardToSwapIn(options_.card) : std::nullopt;
 };
 
 }  // namespace

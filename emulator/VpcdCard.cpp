@@ -239,8 +239,14 @@ class VpcdSession {
     const Bytes response = leaving_ ? Bytes{0x63, 0x00} : reader_.answer(command);
     log_.line("->", response, statusWordName(response));
     if (!send(response)) return;
-    if (fault == Fault::Tear && wroteBlock(command, response) && faults_.tearsAfterWrite()) {
-      tear();
+    if ((fault == Fault::Tear || fault == Fault::Swap) && wroteBlock(command, response) &&
+        faults_.cardChangesAfterWrite()) {
+      if (fault == Fault::Tear) {
+        tear();
+      } else {
+        // Another card where this one lay, and no removal for pcscd to see.
+        swapCard(options_.card, cardToSwapIn_);
+      }
     }
   }
 
@@ -282,6 +288,8 @@ class VpcdSession {
   bool announced_ = false;
   std::string lastWarning_;
   FaultSchedule faults_{options_.fault, options_.faultFrom, kVpcdWritesBeforeTear};
+  const std::optional<Card> cardToSwapIn_ =
+      options_.fault == Fault::Swap ? cardToSwapIn(options_.card) : std::nullopt;
 };
 
 }  // namespace

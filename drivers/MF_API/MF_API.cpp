@@ -109,25 +109,27 @@ int32_t KEYCARD_CALL T5557_ReadCard(int32_t /*dev*/, unsigned char* buffer24) {
 }
 
 int32_t KEYCARD_CALL T5557_WriteCard(int32_t /*dev*/, unsigned char* buffer24) {
-  if (buffer24 == nullptr) return refuseNull(__func__, "buffer");
-  return onOpenPort(__func__, [&](SerialLine& line) {
+  const char* const caller = __func__;
+  if (buffer24 == nullptr) return refuseNull(caller, "buffer");
+  return onOpenPort(caller, [&](SerialLine& line) {
     link::KeyCardImage image{};
     std::memcpy(image.data(), buffer24, image.size());
-    return drivers::writeKeyCard(line, image);
+    return drivers::writeKeyCard(line, image, caller);
   });
 }
 
 int32_t KEYCARD_CALL EM4150_WriteBlock(int32_t /*dev*/, int32_t block, unsigned char* data4) {
-  if (data4 == nullptr) return refuseNull(__func__, "data");
+  const char* const caller = __func__;
+  if (data4 == nullptr) return refuseNull(caller, "data");
   if (!drivers::isWritableEm4469Word(block)) {
-    return refuse(link::kErrArgument, __func__,
+    return refuse(link::kErrArgument, caller,
                   "word %d cannot be written (0 to %u, but not the UID word %u)", block,
                   link::kEm4469WordCount - 1U, link::kEm4469UidWord + 0U);
   }
-  return onOpenPort(__func__, [&](SerialLine& line) {
+  return onOpenPort(caller, [&](SerialLine& line) {
     link::ProximityBlock data{};
     std::memcpy(data.data(), data4, data.size());
-    return drivers::writeDataWord(line, static_cast<std::uint8_t>(block), data);
+    return drivers::writeDataWord(line, static_cast<std::uint8_t>(block), data, caller);
   });
 }
 

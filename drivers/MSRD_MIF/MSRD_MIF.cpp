@@ -210,7 +210,7 @@ int32_t KEYCARD_CALL wrkey_mif1(int32_t handle, intptr_t* bufferCell) {
     link::KeyCardImage image{};
     std::memcpy(image.data(), buffer, image.size());
     return onReader<std::int32_t>(handle, "wrkey_mif1", [image](MifareReader& reader) {
-      return drivers::writeMifareKeyCard(reader, image);
+      return drivers::writeMifareKeyCard(reader, image, "wrkey_mif1");
     });
   });
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "drivers/SameCard.h"
 #include "link/Errors.h"
 
 namespace keycard::drivers {
@@ -33,16 +34,18 @@ link::KeyCardImage toImage(const RecordBlocks& blocks) {
   return image;
 }
 
-std::int32_t openRecordSector(MifareReader& reader) {
-  SelectedCard card;
+// `card` tells which card was selected, so that a write can check it reads back the same one.
+std::int32_t openRecordSector(MifareReader& reader, SelectedCard& card) {
   const std::int32_t result = reader.selectCard(card);
   if (result != 0) return result;
   if (!card.isClassic1K) return link::kErrCardKind;
   return reader.authenticateKeyA(link::kMifareRecordBlock, link::kMifareRecordKeyA);
 }
 
-std::int32_t readRecordBlocks(MifareReader& reader, RecordBlocks& blocks) {
-  std::int32_t result = openRecordSector(reader);
+// The authentication belongs to the card selected: a card that comes into the field afterwards
+// is not authenticated and answers no block read, so both blocks come from `card`.
+std::int32_t readRecordBlocks(MifareReader& reader, RecordBlocks& blocks, SelectedCard& card) {
+  std::int32_t result = openRecordSector(reader, card);
   if (result != 0) return result;
   RecordBlocks read;
   result = reader.readBlock(link::kMifareRecordBlock, read.head);
@@ -57,21 +60,27 @@ std::int32_t readRecordBlocks(MifareReader& reader, RecordBlocks& blocks) {
 
 std::int32_t readMifareKeyCard(MifareReader& reader, link::KeyCardImage& image) {
   RecordBlocks blocks;
-  const std::int32_t result = readRecordBlocks(reader, blocks);
+  SelectedCard card;
+  const std::int32_t result = readRecordBlocks(reader, blocks, card);
   if (result == 0) image = toImage(blocks);
   return result;
 }
 
-std::int32_t writeMifareKeyCard(MifareReader& reader, const link::KeyCardImage& image) {
+std::int32_t writeMifareKeyCard(MifareReader& reader, const link::KeyCardImage& image,
+                                const char* caller) {
   const RecordBlocks wanted = toBlocks(image);
-  std::int32_t result = openRecordSector(reader);
+  SelectedCard written;
+  std::int32_t result = openRecordSector(reader, written);
   if (result != 0) return result;
   result = reader.writeBlock(link::kMifareRecordBlock, wanted.head);
   if (result != 0) return result;
   result = reader.writeBlock(link::kMifareRecordTailBlock, wanted.tail);
   if (result != 0) return result;
   RecordBlocks readBack;
-  result = readRecordBlocks(reader, readBack);
+  SelectedCard readBackCard;
+  result = readRecordBlocks(reader, readBack, readBackCard);
+  if (result != 0) return result;
+  result = checkSameCard(caller, written.uid, readBackCard.uid);
   if (result != 0) return result;
   return readBack == wanted ? 0 : link::kErrVerify;
 }

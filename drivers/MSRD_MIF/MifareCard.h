@@ -11,7 +11,9 @@ namespace keycard::drivers {
 
 // Fills `image` only on success.
 std::int32_t readMifareKeyCard(MifareReader& reader, link::KeyCardImage& image);
-// Writes the image, reads it back and returns kErrVerify unless the card holds exactly `image`.
-std::int32_t writeMifareKeyCard(MifareReader& reader, const link::KeyCardImage& image);
+// Writes the image, reads it back and returns kErrVerify unless the card it began on holds exactly
+// `image`; a read-back from another card is told on stderr under `caller`'s name.
+std::int32_t writeMifareKeyCard(MifareReader& reader, const link::KeyCardImage& image,
+                                const char* caller);
 
 }  // namespace keycard::drivers

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <tuple>
 
@@ -20,11 +21,12 @@ using Bytes = std::vector<std::uint8_t>;
 
 class ReaderTest : public ::testing::Test {
  protected:
-  // A blank card of `type` on the reader that works with it.
+  // A blank card of `type` on the reader that works with it, selected.
   void useCard(CardType type) {
     saveCard(card_, blankCard(type, 0xC0FFEE01));
     const bool mifare = type == CardType::Mifare1K;
     reader_.emplace(mifare ? ReaderKind::Mifare : ReaderKind::Proximity, card_, warnings_);
+    ASSERT_EQ(status(Command::SelectCard), Status::Ok);
   }
 
   // The reply's payload: status first.
@@ -80,6 +82,54 @@ TEST_F(ReaderTest, AFailedSaveAnswersWriteFailedAndTheCardKeepsItsBlock) {
   EXPECT_EQ(status(Command::WriteBlock, {5, 1, 2, 3, 4}), Status::Ok);
   EXPECT_EQ(toHex(ask(Command::ReadBlock, {5})), "0001020304");
   EXPECT_NE(warnings_.str().find("(answering WriteFailed)"), std::string::npos) << warnings_.str();
+}
+
+// A card that comes into the field is neither selected nor authenticated, whichever way it came;
+// the reader's own writes are no card change.
+TEST_F(ReaderTest, ACardThatCameIntoTheFieldAnswersNothingUntilSelected) {
+  const auto replaced = [this](CardType type) { saveCard(card_, blankCard(type, 0xC0FFEE02)); };
+  const auto putBack = [this](CardType) {
+    std::filesystem::rename(card_, dir_ / "away");
+    EXPECT_EQ(status(Command::SelectCard), Status::NoCard);
+    std::filesystem::rename(dir_ / "away", card_);
+  };
+  const auto sameUidOtherBlocks = [this](CardType) {  // a T5557 always selects as 00000000
+    Card card = *loadCard(card_);
+    card.blocks.at(2).at(0) ^= 0x01;
+    saveCard(card_, card);
+  };
+  using Change = std::function<void(CardType)>;
+  const std::tuple<const char*, CardType, Change> rows[] = {
+      {"T5557 file replaced in place", CardType::T5557, sameUidOtherBlocks},
+      {"EM4469 replaced by another", CardType::EM4469, replaced},
+      {"EM4469 taken off and put back", CardType::EM4469, putBack},
+      {"Mifare replaced by another", CardType::Mifare1K, replaced},
+      {"Mifare taken off and put back", CardType::Mifare1K, putBack},
+  };
+  for (const auto& [name, type, change] : rows) {
+    SCOPED_TRACE(name);
+    useCard(type);
+    const bool mifare = type == CardType::Mifare1K;
+    const std::uint8_t block = mifare ? 4 : 5;
+    const Bytes write = mifare ? Bytes(17, block) : Bytes{block, 1, 2, 3, 4};
+    if (mifare) {
+      ASSERT_EQ(authenticate(block), Status::Ok);
+    }
+    ASSERT_EQ(status(Command::WriteBlock, write), Status::Ok);
+    ASSERT_EQ(status(Command::ReadBlock, {block}), Status::Ok);
+
+    change(type);
+    const Card before = *loadCard(card_);
+    EXPECT_EQ(status(Command::ReadBlock, {block}), Status::NoCard);
+    EXPECT_EQ(status(Command::WriteBlock, write), Status::NoCard);
+    if (mifare) {
+      EXPECT_EQ(authenticate(block), Status::NoCard);
+    }
+    EXPECT_EQ(*loadCard(card_), before);
+
+    ASSERT_EQ(status(Command::SelectCard), Status::Ok);
+    EXPECT_EQ(status(Command::ReadBlock, {block}), mifare ? Status::AuthFailed : Status::Ok);
+  }
 }
 
 TEST_F(ReaderTest, AFileThatIsNoCardIsNoCardAndIsToldOnceWhileItLasts) {
