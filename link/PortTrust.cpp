@@ -17,11 +17,13 @@ constexpr int kMaxLinks = 40;
 // Where ordinary users' ids begin; below are root and the system's own accounts.
 constexpr uid_t kFirstOrdinaryUser = 1000;
 // Linux device numbers: /dev/tty0 to /dev/tty63 are the virtual consoles (the serial ports
-// ttyS* share major 4 from minor 64 on); /dev/tty and /dev/console are 5:0 and 5:1.
+// ttyS* share major 4 from minor 64 on); /dev/tty and /dev/console are 5:0 and 5:1, and the
+// pseudo-terminal multiplexer (/dev/ptmx, /dev/pts/ptmx) is 5:2.
 constexpr unsigned kVirtualConsoleMajor = 4;
 constexpr unsigned kFirstSerialMinor = 64;
 constexpr unsigned kTerminalMajor = 5;
 constexpr unsigned kConsoleMinor = 1;
+constexpr unsigned kMultiplexerMinor = 2;
 
 bool trustedOwner(uid_t owner, uid_t user) {
   return owner == 0 || owner == user;
@@ -131,6 +133,12 @@ std::string deviceRefusal(const struct stat& device, uid_t user) {
       (major == kVirtualConsoleMajor && minor < kFirstSerialMinor) ||
       (::stat("/dev/console", &console) == 0 && console.st_rdev == device.st_rdev);
   if (isConsole) return "it is a console or terminal, not a serial port";
+  // Every opening makes a new pseudo-terminal that no reader is on: the first exchange would
+  // only time out.
+  if (major == kTerminalMajor && minor == kMultiplexerMinor) {
+    return "it is the pseudo-terminal multiplexer, which makes a new terminal at each opening, "
+           "not a serial port";
+  }
   if (isOwnTerminal(device.st_rdev)) return "it is the terminal this program runs in";
   if (device.st_uid >= kFirstOrdinaryUser && device.st_uid != user) {
     return "the device belongs to another user (uid " + std::to_string(device.st_uid) + ")";
