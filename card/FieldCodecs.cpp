@@ -5,7 +5,7 @@
 #include <string>
 
 #include "card/DateTimeText.h"
-#include "card/FullWidthText.h"
+#include "card/AsciiForms.h"
 #include "card/NumberText.h"
 #include "card/TextChars.h"
 #include "card/TextRoutines.h"
