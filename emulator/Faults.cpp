@@ -90,28 +90,15 @@ void takeCardAway(const std::filesystem::path& card) {
   }
 }
 
-std::optional<Card> cardToSwapIn(const std::filesystem::path& file) {
+void swapCard(const std::filesystem::path& card) {
   try {
-    std::optional<Card> card = loadCard(file);
-    if (card) {
-      setCardUid(*card, uidSeedFor(file.string() + kSwappedSuffix));
-      return card;
-    }
-    std::cerr << "keycard-emulator: no card to swap (--fault swap): " << file.string()
-              << " is not there\n";
-  } catch (const CardFileError& error) {
-    std::cerr << "keycard-emulator: no card to swap (--fault swap): " << error.what() << '\n';
-  }
-  return std::nullopt;
-}
-
-void swapCard(const std::filesystem::path& card, const std::optional<Card>& other) {
-  if (!other) return;
-  // Renamed first, then the other card saved into place: a reader that looks between the two
-  // finds no card, as a real one may while two cards change places.
-  std::error_code error;
-  std::filesystem::rename(card, card.string() + kSwappedSuffix, error);
-  try {
+    std::optional<Card> other = loadCard(card);
+    if (!other) throw CardFileError(card.string() + " is not there");
+    setCardUid(*other, uidSeedFor(card.string() + kSwappedSuffix));
+    // Renamed first, then the other card saved into place: a reader that looks between the two
+    // finds no card, as a real one may while two cards change places.
+    std::error_code error;
+    std::filesystem::rename(card, card.string() + kSwappedSuffix, error);
     if (error) throw CardFileError(error.message());
     saveCard(card, *other);
   } catch (const CardFileError& failure) {

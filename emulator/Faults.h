@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/Card.h"
 #include "link/Protocol.h"
 
 namespace keycard::emulator {
@@ -102,12 +101,9 @@ class FaultSchedule {
 // seen; a failure to rename is said on stderr.
 void takeCardAway(const std::filesystem::path& card);
 
-// The swap fault's other card: the card `file` holds when the emulator starts (an older card for
-// the same room, say) under another UID. nullopt, said on stderr, when there is no such card.
-std::optional<Card> cardToSwapIn(const std::filesystem::path& file);
-// Another card takes the place of the one on the reader, with no moment between them without a
-// card: the card written so far goes to `FILE.swapped`, `other` into `FILE`. Failures are said on
-// stderr.
-void swapCard(const std::filesystem::path& card, const std::optional<Card>& other);
+// Another card takes the place of the one on the reader: a copy of it as written so far under
+// another UID, which a read-back that looks at the blocks alone takes for the card written. The
+// card itself goes to `FILE.swapped`. Failures are said on stderr.
+void swapCard(const std::filesystem::path& card);
 
 }  // namespace keycard::emulator

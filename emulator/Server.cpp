@@ -114,7 +114,7 @@ class Session {
     if (fault == Fault::Tear) {
       takeCardAway(options_.card);
     } else {
-      swapCard(options_.card, cardToSwapIn_);
+      swapCard(options_.card);
     }
   }
 
@@ -185,9 +185,6 @@ class Session {
   Reader reader_;
   StaleReplies staleReplies_;
   FaultSchedule faults_{options_.fault, options_.faultFrom, kWritesBeforeTear};
-  // Taken at the start, so the card swapped in is the card as it was before any write.
-  const std::optional<Card> cardToSwapIn_ =
-      options_.fault == Fault::Swap ? cardToSwapIn(options_.card) : std::nullopt;
 };
 
 }  // namespace

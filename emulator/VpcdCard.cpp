@@ -245,7 +245,7 @@ class VpcdSession {
         tear();
       } else {
         // Another card where this one lay, and no removal for pcscd to see.
-        swapCard(options_.card, cardToSwapIn_);
+        swapCard(options_.card);
       }
     }
   }
@@ -288,8 +288,6 @@ class VpcdSession {
   bool announced_ = false;
   std::string lastWarning_;
   FaultSchedule faults_{options_.fault, options_.faultFrom, kVpcdWritesBeforeTear};
-  const std::optional<Card> cardToSwapIn_ =
-      options_.fault == Fault::Swap ? cardToSwapIn(options_.card) : std::nullopt;
 };
 
 }  // namespace

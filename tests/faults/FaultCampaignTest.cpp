@@ -3,7 +3,8 @@
 // shown only when the card really holds what was written, a failed read changes no field, and a
 // failed write leaves the old record or the new one on the card (a write cut short part way, by
 // a card torn away, a slow reader's time running out or a stale reply, may leave part of it, and
-// then the caption must be an error).
+// then the caption must be an error). A write whose read-back meets another card (one swapped in
+// after the write's last block) is an error however complete the card it began on is.
 //
 // The reader answers the window's open soundly and goes bad from the operation's first request on
 // (--fault-from); the open itself meets the fault from its first request. The PC/SC rows play the
@@ -51,13 +52,14 @@ const Reader kReaders[] = {
     {"mifare", 1, false, "mifare1k", 2, "Wr OK ", "Wr Error ", "Rd Error "},
     {"mifare pcsc", 1, true, "mifare1k", 1, "Wr OK ", "Wr Error ", "Rd Error "}};
 
-const char* const kFaults[] = {"silent",   "late",    "slow",     "stale",  "corrupt",
-                               "truncate", "garbage", "oversize", "hangup", "tear"};
+const char* const kFaults[] = {"silent",  "late",     "slow",   "stale", "corrupt", "truncate",
+                               "garbage", "oversize", "hangup", "tear",  "swap"};
 
-// The other faults leave some replies sound: a tear every one but the card's, a slow reader those
-// of an operation short enough to fit in its time, a stale one the first reply to each command.
+// The other faults leave some replies sound: a tear or a swap every one but the card's, a slow
+// reader those of an operation short enough to fit in its time, a stale one the first reply to
+// each command.
 bool spoilsEveryReply(const std::string& fault) {
-  return fault != "tear" && fault != "slow" && fault != "stale";
+  return fault != "tear" && fault != "swap" && fault != "slow" && fault != "stale";
 }
 
 // Data cards are written through the proximity reader only, whatever the window shows, so the
@@ -65,6 +67,13 @@ bool spoilsEveryReply(const std::string& fault) {
 enum Operation { Open, WriteKeyCard, ReadKeyCard, WriteDataCard };
 const char* const kOperations[] = {"open", "write", "read", "data card"};
 const char* const kButtons[] = {"butOpen", "butWr", "butRd", "cmdWriteData"};
+
+// The swap comes after the operation's last block write, so the write's read-back meets the other
+// card; a read writes nothing and meets no swap.
+int blockWrites(const Reader& reader, Operation operation) {
+  if (operation != WriteKeyCard) return 1;
+  return reader.windowKind == 0 ? 6 : 2;
+}
 
 using Case = std::tuple<int, int, int>;  // indices into kReaders, kFaults and kOperations
 
@@ -78,9 +87,14 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
   const Reader& reader = kReaders[readerIndex];
   const std::string fault = kFaults[faultIndex];
   const std::filesystem::path card = dir / "card";
-  // Once torn away, the emulator keeps the card under another name.
+  // Once torn away or swapped for another, the emulator keeps the card under another name.
   const auto torn = [&] { return !std::filesystem::exists(card); };
-  const auto cardNow = [&] { return torn() ? card.string() + ".torn" : card.string(); };
+  const auto swapped = [&] { return std::filesystem::exists(card.string() + ".swapped"); };
+  const auto cardNow = [&] {
+    return torn()      ? card.string() + ".torn"
+           : swapped() ? card.string() + ".swapped"
+                       : card.string();
+  };
   newCard(reader.cardType, card, kPreparedRecord);  // on the reader before the click
   const std::string oldDataBlock = cardBlock(card, 2);
   std::optional<ScopedEnv> pcsc;
@@ -92,7 +106,10 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
                                   .card = card,
                                   .portDir = reader.pcsc ? "" : dir.path(),
                                   .fault = fault,
-                                  .faultFrom = operation == Open ? 1 : reader.requestsToOpen + 1,
+                                  .faultFrom = fault == "swap"
+                                                   ? blockWrites(reader, Operation(operation))
+                                               : operation == Open ? 1
+                                                                   : reader.requestsToOpen + 1,
                                   .vpcdPort = reader.pcsc ? vpcdPort() : 0});
   ASSERT_NO_FATAL_FAILURE(operation == Open ? selectKind(reader.windowKind)
                                             : openReader(reader.windowKind));
@@ -111,6 +128,7 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
     if (caption.starts_with(reader.writeOk)) {
       EXPECT_EQ(held, after) << "reported written, but the card holds another " << what;
       EXPECT_FALSE(torn()) << "reported written, but the card was taken away";
+      EXPECT_FALSE(swapped()) << "reported written, but read back from another card";
     } else {
       EXPECT_TRUE(caption.starts_with(reader.writeError)) << caption;
       EXPECT_TRUE(!spoilsEveryReply(fault) || held == before || held == after)
@@ -152,13 +170,14 @@ TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold
       break;
   }
   if (torn()) cardAfter += ", card taken away";
+  if (swapped()) cardAfter += ", another card read back";
   if (operation != Open && spoilsEveryReply(fault)) {
     EXPECT_NE(caption.find("Error"), std::string::npos) << "the fault never reached the reader";
   }
 
   char milliseconds[32];
   std::snprintf(milliseconds, sizeof milliseconds, "%.2f", took.count());
-  recordFaultRow(KEYCARD_FAULT_TABLE, (readerIndex * 10 + faultIndex) * 10 + operation,
+  recordFaultRow(KEYCARD_FAULT_TABLE, (readerIndex * 20 + faultIndex) * 10 + operation,
                  {fault, std::string(reader.name) + " " + kOperations[operation],
                   caption.empty() ? "(none)" : "`" + caption + "`", milliseconds, cardAfter});
 }
@@ -184,9 +203,10 @@ int faultIndex(std::string_view fault) {
 
 // The faults a card can make on the virtual PC/SC reader, against the key card operations.
 auto pcscCases() {
-  return ::testing::Combine(::testing::Values(2),
-                            ::testing::Values(faultIndex("late"), faultIndex("tear")),
-                            ::testing::Range(0, 3));
+  return ::testing::Combine(
+      ::testing::Values(2),
+      ::testing::Values(faultIndex("late"), faultIndex("tear"), faultIndex("swap")),
+      ::testing::Range(0, 3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Proximity, FaultThroughWindow, casesOf(0, 4), caseName);
