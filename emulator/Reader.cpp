@@ -111,6 +111,11 @@ link::Frame Reader::answer(const link::Frame& request) {
   return reply;
 }
 
+void Reader::cardReplaced() {
+  selectedCard_.reset();
+  authenticatedSector_.reset();
+}
+
 bool Reader::worksOn(CardType type) const {
   if (kind_ == ReaderKind::Mifare) return type == CardType::Mifare1K;
   return type == CardType::T5557 || type == CardType::EM4469;

@@ -30,6 +30,10 @@ class Reader {
 
   link::Frame answer(const link::Frame& request);
 
+  // Another card took the place of the one in the field (the swap fault). Told rather than seen:
+  // a T5557 carries no UID, so its copy would look the same.
+  void cardReplaced();
+
  private:
   using Payload = std::vector<std::uint8_t>;
 

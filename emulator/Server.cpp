@@ -115,6 +115,7 @@ class Session {
       takeCardAway(options_.card);
     } else {
       swapCard(options_.card);
+      reader_.cardReplaced();
     }
   }
 

@@ -246,6 +246,7 @@ class VpcdSession {
       } else {
         // Another card where this one lay, and no removal for pcscd to see.
         swapCard(options_.card);
+        reader_.resetCard();
       }
     }
   }

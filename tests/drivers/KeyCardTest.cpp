@@ -26,6 +26,7 @@ struct KeyCardCase {
   std::int32_t readResult;
   std::int32_t writeResult;
   bool wireDelay = false;
+  int faultFrom = 1;  // for "swap": the block write after which another card lies on the reader
   friend void PrintTo(const KeyCardCase& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -34,7 +35,8 @@ class KeyCardTest : public ::testing::TestWithParam<KeyCardCase> {};
 TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   const KeyCardCase& row = GetParam();
   const bool otherKey = std::string(row.fault) == "otherkey";
-  const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay);
+  const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay,
+                    row.faultFrom);
   if (otherKey) {
     emu::Card card = *emu::loadCard(bench.card);
     std::fill_n(card.blocks.at(7).begin(), 6, 0xA5);  // key A of sector 1
@@ -65,6 +67,13 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCardCase{"Oversize", kProximity, "t5557", "oversize", kErrFrame, kErrFrame},
         KeyCardCase{"HangUp", kProximity, "t5557", "hangup", kErrPort, kErrPort},
         KeyCardCase{"TornWrite", kProximity, "t5557", "tear", 0, kErrNoCard},
+        // Another card in the field between two block writes is unselected, so the rest of the
+        // write is refused; after the last one, the read-back selects a card of another UID.
+        KeyCardCase{"SwappedMidWrite", kProximity, "t5557", "swap", 0, kErrNoCard, false, 3},
+        KeyCardCase{"SwappedBeforeReadBack", kProximity, "em4469", "swap", 0, kErrVerify, false, 6},
+        KeyCardCase{"MifareSwappedMidWrite", kMifare, "mifare1k", "swap", 0, kErrNoCard, false, 1},
+        KeyCardCase{"MifareSwappedBeforeReadBack", kMifare, "mifare1k", "swap", 0, kErrVerify,
+                    false, 2},
         // Each command's earlier reply: the first of each kind is sound, the next one is not.
         KeyCardCase{"Stale", kProximity, "t5557", "stale", kErrFrame, kErrFrame},
         KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame}),

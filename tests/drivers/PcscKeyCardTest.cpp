@@ -30,14 +30,17 @@ constexpr std::chrono::milliseconds kPrompt{1500};
 // A card of `cardType` (none when empty) on the virtual reader "Virtual PCD 00 0<reader>".
 struct VirtualReader {
   explicit VirtualReader(const std::string& cardType, const std::string& keyA = "",
-                         const std::string& fault = "", int reader = 0) {
+                         const std::string& fault = "", int reader = 0, int faultFrom = 1) {
     if (!cardType.empty()) {
       keycard::testing::newCard(cardType, card, std::nullopt,
                                 keyA.empty() ? std::nullopt : std::optional(keyA));
     }
     keycard::testing::waitUntilVirtualReaderEmpty(reader);
-    emulator.emplace(EmulatorOptions{
-        .kind = "mifare", .card = card, .fault = fault, .vpcdPort = vpcdPort(reader)});
+    emulator.emplace(EmulatorOptions{.kind = "mifare",
+                                     .card = card,
+                                     .fault = fault,
+                                     .faultFrom = faultFrom,
+                                     .vpcdPort = vpcdPort(reader)});
   }
 
   TempDir folder;
@@ -57,6 +60,7 @@ struct PcscCase {
   const char* fault;     // "" for none
   std::int32_t readResult;
   std::int32_t writeResult;
+  int faultFrom = 1;
   friend void PrintTo(const PcscCase& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -64,7 +68,7 @@ class PcscKeyCard : public ::testing::TestWithParam<PcscCase> {};
 
 TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   const PcscCase& row = GetParam();
-  const VirtualReader reader(row.cardType, row.keyA, row.fault);
+  const VirtualReader reader(row.cardType, row.keyA, row.fault, 0, row.faultFrom);
   const std::int32_t handle = promptly([] { return openPcsc(); }, kPrompt);
   ASSERT_GT(handle, 0);
 
@@ -78,6 +82,10 @@ TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   EXPECT_EQ(said.find("is not a Mifare Classic 1K") != std::string::npos,
             row.readResult == kErrCardKind)
       << said;
+  // A write read back from another card says so once, naming both.
+  const std::string swapped = "wrkey_mif1: the write began on card ";
+  EXPECT_EQ(said.find(swapped) != std::string::npos, row.writeResult == kErrVerify) << said;
+  EXPECT_EQ(said.find(swapped), said.rfind(swapped)) << said;
   EXPECT_EQ(closecomm(handle), 0);
 }
 
@@ -89,6 +97,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PcscCase{"Ultralight", "ultralight", "", "", kErrCardKind, kErrCardKind},
                       // Taken away after the first block written: never reported written.
                       PcscCase{"TornAfterTheFirstBlock", "mifare1k", "", "tear", 0, kErrNoCard},
+                      // Another card where it lay, with no removal for pcscd to report: the
+                      // rest of the write is refused, or the read-back meets another UID.
+                      PcscCase{"SwappedAfterTheFirstBlock", "mifare1k", "", "swap", 0, kErrReader},
+                      PcscCase{"SwappedBeforeTheReadBack", "mifare1k", "", "swap", 0, kErrVerify,
+                               2},
                       // Each answer 800 ms late: the driver gives up within a second.
                       PcscCase{"Late", "mifare1k", "", "late", kErrTimeout, kErrTimeout}),
     [](const auto& row) { return std::string(row.param.name); });
