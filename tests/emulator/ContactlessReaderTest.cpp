@@ -24,6 +24,8 @@ struct Step {
 };
 constexpr const char* kReset = "reset";         // pcscd powers the card off and on
 constexpr const char* kCardAway = "card away";  // the card leaves the field and comes back
+// Another card (UID C0FFEE02) takes the card's place with no moment without a card.
+constexpr const char* kCardSwapped = "card swapped";
 
 struct Session {
   const char* name;
@@ -52,6 +54,8 @@ class ContactlessReaderTest : public ::testing::Test {
         std::filesystem::rename(file_, dir_ / "away");
         EXPECT_EQ(toHex(reader.answer(bytes("FF CA 00 00 00"))), "6300");
         std::filesystem::rename(dir_ / "away", file_);
+      } else if (step.command == kCardSwapped) {
+        saveCard(file_, blankCard(session.card, 0xC0FFEE02));
       } else {
         EXPECT_EQ(toHex(reader.answer(bytes(step.command))), toHex(bytes(step.response)));
       }
@@ -102,7 +106,8 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
         {kAuthenticate4, "90 00"},
         {"FF B0 00 04 10", record4}}},
       {"an empty key slot opens nothing", CardType::Mifare1K, {{kAuthenticate4, "63 00"}}},
-      {"reset and a card that leaves close the sector, the reader keeps its keys",
+      {"reset, a card that leaves and another in its place close the sector, the reader keeps "
+       "its keys",
        CardType::Mifare1K,
        {{kLoadFactoryKey, "90 00"},
         {kAuthenticate4, "90 00"},
@@ -111,7 +116,12 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
         {kAuthenticate4, "90 00"},
         {kCardAway, ""},
         {"FF B0 00 04 10", "63 00"},
-        {kAuthenticate4, "90 00"}}},
+        {kAuthenticate4, "90 00"},
+        {kCardSwapped, ""},
+        {"FF D6 00 04 10 " + std::string(kBlock), "63 00"},
+        {"FF CA 00 00 00", "C0FFEE02 90 00"},
+        {kAuthenticate4, "90 00"},
+        {"FF B0 00 04 10", "00000000000000000000000000000000 90 00"}}},
       {"key B opens the sector too",
        CardType::Mifare1K,
        {{kLoadFactoryKey, "90 00"},
