@@ -4,8 +4,8 @@
 #include <limits>
 #include <string>
 
-#include "card/DateTimeText.h"
 #include "card/AsciiForms.h"
+#include "card/DateTimeText.h"
 #include "card/NumberText.h"
 #include "card/TextChars.h"
 #include "card/TextRoutines.h"
