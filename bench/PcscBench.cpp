@@ -28,10 +28,11 @@ using std::chrono::duration;
 
 constexpr double kClickGoalMicroseconds = 10'000;
 constexpr double kOverBareGoal = 1.2;
-// A verified write: load the key, authenticate, two updates, two reads; a read: the same
-// without the updates.
-constexpr std::size_t kLeastWriteApdus = 6;
-constexpr std::size_t kLeastReadApdus = 4;
+// A verified write: the UID, load the key, authenticate, two updates, the UID again (the card
+// read back must be the one written), two reads; a read: the UID, the key, authenticate, two
+// reads.
+constexpr std::size_t kLeastWriteApdus = 8;
+constexpr std::size_t kLeastReadApdus = 5;
 
 // The emulator logs each reply just after sending it.
 void letTheLogCatchUp() {
@@ -59,7 +60,7 @@ void clickOnPcsc(benchmark::State& state, const char* button, const char* okCapt
 }
 
 // What any small PC/SC client would do for the driver's key-card write: connect, read the ATR,
-// the same seven APDUs, disconnect.
+// the same nine APDUs, disconnect.
 class BareClient {
  public:
   explicit BareClient(const char* reader) : reader_(reader) {
@@ -92,11 +93,14 @@ class BareClient {
     tail.resize(tail.size() + 8);
     const std::vector<std::uint8_t> authenticate{0xFF, 0x86, 0x00, 0x00, 0x05,
                                                  0x01, 0x00, 0x04, 0x60, 0x00};
+    const std::vector<std::uint8_t> getUid{0xFF, 0xCA, 0x00, 0x00, 0x00};
     const std::vector<std::vector<std::uint8_t>> apdus = {
+        getUid,
         {0xFF, 0x82, 0x00, 0x00, 0x06, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
         authenticate,
         head,
         tail,
+        getUid,
         authenticate,
         {0xFF, 0xB0, 0x00, 0x04, 0x10},
         {0xFF, 0xB0, 0x00, 0x05, 0x10}};
