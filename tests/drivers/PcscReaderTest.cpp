@@ -1,6 +1,6 @@
 // The PC/SC reader against a stand-in for libpcsclite that answers from a script: what no
 // well-behaved virtual reader does on cue (a card that pcscd sees only on its next look, a reply
-// without a status word, a status word no card operation expects).
+// without a status word, a status word no card operation expects, each reader family's refusals).
 #include "drivers/MSRD_MIF/PcscMifareReader.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +23,7 @@ struct Script {
   std::deque<DWORD> readerStates;  // one a look; the last one stays
   std::deque<Bytes> replies;       // one a command
   std::vector<DWORD> releases;     // how the card was let go, each time
+  std::vector<Bytes> commands;     // as sent
 } script;
 
 const PcscLibrary kScripted = [] {
@@ -61,8 +62,10 @@ const PcscLibrary kScripted = [] {
     std::copy_n(classic1K.begin(), *length, atr);
     return SCARD_S_SUCCESS;
   };
-  library.transmit = [](SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE, DWORD, SCARD_IO_REQUEST*,
-                        LPBYTE reply, LPDWORD length) -> LONG {
+  library.transmit = [](SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE command, DWORD size,
+                        SCARD_IO_REQUEST*, LPBYTE reply, LPDWORD length) -> LONG {
+    script.commands.emplace_back(command, command + size);
+    if (script.replies.empty()) return SCARD_F_UNKNOWN_ERROR;  // a row that scripted too few
     const Bytes next = script.replies.front();
     script.replies.pop_front();
     *length = static_cast<DWORD>(next.size());
@@ -107,7 +110,7 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    script = {row.readerStates, row.replies, {}};
+    script = {row.readerStates, row.replies, {}, {}};
     script.replies.push_front({0x04, 0x11, 0x22, 0x33, 0x90, 0x00});  // the UID
     PcscMifareReader reader(&kScripted);
     reader.beginOperation("test", std::chrono::steady_clock::now() + std::chrono::seconds(1));
@@ -117,11 +120,121 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
     EXPECT_EQ(reader.selectCard(card), row.selected);
     link::MifareBlock block{};
     if (row.selected == 0) {
-      EXPECT_TRUE(card.isClassic1K);
+      EXPECT_TRUE(card.hasClassicSector1);
       EXPECT_EQ(card.uid, (Bytes{0x04, 0x11, 0x22, 0x33}));
       EXPECT_EQ(reader.readBlock(4, block), row.read);
       reader.releaseCard();
       EXPECT_EQ(script.releases, std::vector<DWORD>{row.release});
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(row.said), std::string::npos) << said;
+  }
+}
+
+// Load Keys and Authenticate as each reader family takes them (the first form it takes is kept for
+// the next key), and the status words that tell a wrong key, a card that refused a write, and a
+// reader that refused the command apart.
+TEST(PcscReader, FindsTheReadersKeyFormAndTellsTheCardsRefusalsFromTheReaders) {
+  const Bytes ok = {0x90, 0x00};
+  const struct {
+    const char* name;
+    std::deque<Bytes> replies;  // after the UID: loads, authentication, then the write
+    std::int32_t authenticated, written;
+    std::vector<Bytes> heads;  // the commands' first four bytes, the second key's too
+    std::uint8_t keyNumber;    // that the authentication names
+    const char* said;
+  } rows[] = {
+      {"ACS: volatile key 0",
+       {ok, ok, ok, ok, ok},
+       0,
+       0,
+       {{0xFF, 0xCA, 0, 0},
+        {0xFF, 0x82, 0, 0},
+        {0xFF, 0x86, 0, 0},
+        {0xFF, 0xD6, 0, 4},
+        {0xFF, 0x82, 0, 0},
+        {0xFF, 0x86, 0, 0}},
+       0x00,
+       ""},
+      {"Identiv: the slot named by key type, authenticated with key 01, kept",
+       {{0x69, 0x88}, ok, ok, ok, ok, ok},
+       0,
+       0,
+       {{0xFF, 0xCA, 0, 0},
+        {0xFF, 0x82, 0, 0},
+        {0xFF, 0x82, 0, 0x60},
+        {0xFF, 0x86, 0, 0},
+        {0xFF, 0xD6, 0, 4},
+        {0xFF, 0x82, 0, 0x60},
+        {0xFF, 0x86, 0, 0}},
+       0x01,
+       ""},
+      {"OMNIKEY: the reader's store",
+       {{0x69, 0x86}, {0x6B, 0x00}, ok, ok, ok, ok, ok},
+       0,
+       0,
+       {{0xFF, 0xCA, 0, 0},
+        {0xFF, 0x82, 0, 0},
+        {0xFF, 0x82, 0, 0x60},
+        {0xFF, 0x82, 0x20, 0},
+        {0xFF, 0x86, 0, 0},
+        {0xFF, 0xD6, 0, 4},
+        {0xFF, 0x82, 0x20, 0},
+        {0xFF, 0x86, 0, 0}},
+       0x00,
+       ""},
+      {"no form taken",
+       {{0x69, 0x88}, {0x6A, 0x86}, {0x63, 0x00}},
+       link::kErrReader,
+       0,
+       {},
+       0,
+       "none of the forms it was offered (FF 82 00 00: 69 88, FF 82 00 60: 6A 86, FF 82 20 00: "
+       "63 00)"},
+      {"a wrong key", {ok, {0x63, 0x00}}, link::kErrAuth, 0, {}, 0, ""},
+      {"authentication refused by the reader",
+       {ok, {0x69, 0x88}},
+       link::kErrReader,
+       0,
+       {},
+       0,
+       "refused the authentication (status word 69 88)"},
+      {"a memory failure",
+       {ok, ok, {0x65, 0x81}},
+       0,
+       link::kErrVerify,
+       {},
+       0,
+       "(status word 65 81)"},
+      {"a write the chip did not take", {ok, ok, {0x63, 0x00}}, 0, link::kErrVerify, {}, 0, ""},
+      {"a write not allowed", {ok, ok, {0x69, 0x86}}, 0, link::kErrVerify, {}, 0, ""},
+      {"a block the reader knows not", {ok, ok, {0x6A, 0x82}}, 0, link::kErrReader, {}, 0, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    script = {{SCARD_STATE_PRESENT}, row.replies, {}, {}};
+    script.replies.push_front({0x04, 0x11, 0x22, 0x33, 0x90, 0x00});  // the UID
+    PcscMifareReader reader(&kScripted);
+    reader.beginOperation("test", std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(reader.open(""), 0);
+    SelectedCard card;
+    ASSERT_EQ(reader.selectCard(card), 0);
+    EXPECT_EQ(reader.authenticateKeyA(4, MifareKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+              row.authenticated);
+    if (row.authenticated == 0) {
+      EXPECT_EQ(reader.writeBlock(4, link::MifareBlock{}), row.written);
+    }
+    if (!row.heads.empty()) {
+      reader.authenticateKeyA(4, MifareKey{});  // another key: loaded in the form kept
+      std::vector<Bytes> heads;
+      for (const Bytes& command : script.commands)
+        heads.emplace_back(command.begin(), command.begin() + 4);
+      EXPECT_EQ(heads, row.heads);
+      const auto authentication = std::ranges::find_if(
+          script.commands, [](const Bytes& command) { return command[1] == 0x86; });
+      ASSERT_NE(authentication, script.commands.end());
+      EXPECT_EQ(authentication->back(), row.keyNumber);
     }
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find(row.said), std::string::npos) << said;
