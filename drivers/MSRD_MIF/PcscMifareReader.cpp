@@ -330,8 +330,9 @@ std::int32_t PcscMifareReader::refused(const char* what, std::uint16_t status) {
 std::int32_t PcscMifareReader::loadKey(const MifareKey& key) {
   std::array<std::size_t, kKeyForms.size()> order{};
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  if (keyForm_)
+  if (keyForm_) {
     std::rotate(order.begin(), order.begin() + *keyForm_, order.begin() + *keyForm_ + 1);
+  }
   std::string refusals;
   for (const std::size_t form : order) {
     std::array<std::uint8_t, 5 + apdu::kKeyLength> load = {apdu::kClass, apdu::kLoadKey,
@@ -379,8 +380,8 @@ std::int32_t PcscMifareReader::authenticateKeyA(std::uint8_t block, const Mifare
   switch (static_cast<StatusWord>(status)) {
     case StatusWord::Ok:
       return 0;
-    case StatusWord::Failed:  // no more said: the key does not open the sector, or the card has
-                              // gone
+    // 63 00 says no more: the key does not open the sector, or the card has gone.
+    case StatusWord::Failed:
     case StatusWord::SecurityNotSatisfied:
     case StatusWord::AuthenticationBlocked:
       // Only what pcscd already knows: waiting would slow down every refused key.
