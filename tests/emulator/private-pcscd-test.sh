@@ -84,14 +84,16 @@ refusing=$(
     mkdir -p /run/pcscd && mount -t tmpfs tmpfs /run/pcscd
     "$script" sh -c "[ -S /run/pcscd/pcscd.comm ] && echo \$KEYCARD_PCSCD_PID >$work/direct && exit 7"
     echo "direct $? [$(ls -A /run/pcscd)]"
-    mkdir "$work/empty" && pcscd --foreground --config "$work/empty" >/dev/null 2>&1 &
+    mkdir "$work/empty"
+    setpriv --pdeathsig KILL pcscd --foreground --config "$work/empty" >/dev/null 2>&1 &
+    other=$!
     for _ in $(seq 250); do [ -S /run/pcscd/pcscd.comm ] && break; sleep 0.02; done
     sleep 0.1
     "$script" true 2>"$work/skipped"
     echo "skipped $?"
     KEYCARD_PCSC_TESTS_REQUIRED=1 "$script" true 2>/dev/null
     echo "required $?"
-    kill %1; wait'
+    kill $other; wait $other'
 )
 [[ "$refusing" == *"direct 7 []"* ]] || fail "serving /run/pcscd directly: '$refusing'"
 pid=$(cat "$work/direct" 2>/dev/null || true)
