@@ -44,7 +44,6 @@ TEST(PcscReaderPick, TakesTheReaderHoldingACardElseAContactlessOne) {
     std::vector<ListedReader> readers;
     std::size_t picked;
   } rows[] = {
-      {"one reader", {{"ACS ACR122U PICC Interface 00 00"}}, 0},
       {"the card decides",
        {{"ACS ACR1252 1S CL Reader PICC 00 00"}, {"Virtual PCD 00 01", true}},
        1},

@@ -69,14 +69,10 @@ TEST(ClassicCompatible, GoesOnWithEveryClassicSector1AndNoOtherCard) {
       {{0x03, 0x0036}, true},   // Plus SL1 2K
       {{0x03, 0x0037}, true},   // Plus SL1 4K
       {{0x03, 0xFF88}, true},   // named by SAK: a 1K-compatible chip
-      {{0x03, 0xFF08}, true},   //
-      {{0x03, 0xFF18}, true},   //
-      {{0x03, 0xFF09}, true},   //
       {{0x03, 0x0003}, false},  // Ultralight
       {{0x03, 0xFF20}, false},  // ISO 14443-4 (DESFire, Plus SL3)
       {{0x03, 0xFF28}, false},  // a Classic that also speaks ISO 14443-4
       {{0x03, 0x0088}, false},  // a SAK without the FF before it
-      {{0x03, 0x0101}, false},  // the high byte counts
       {{0x11, 0x0001}, false},  // another standard (ISO 15693)
   };
   for (const auto& row : rows) {

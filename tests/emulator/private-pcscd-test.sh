@@ -2,8 +2,8 @@
 # scripts/private-pcscd.sh keeps its pcscd to itself: the command's exit status comes back, the
 # pcscd is gone afterwards, the machine's /run/pcscd and USB reader drivers stay as they were, two
 # at once get ports of their own, and a caller who is not root is told why it cannot run. Where
-# mount namespaces are refused it serves a free /run/pcscd directly and leaves nothing there, or
-# is skipped (77) with the reason when another pcscd serves it.
+# mount namespaces are refused (played here) it serves a free /run/pcscd directly and leaves
+# nothing there, or is skipped (77) with the reason when another pcscd serves it.
 set -euo pipefail
 
 script=$(cd "$(dirname "$0")/../../scripts" && pwd)/private-pcscd.sh
@@ -20,20 +20,9 @@ inside='echo "$KEYCARD_VPCD_PORT $KEYCARD_PCSCD_PID $(ls /usr/lib/pcsc/drivers |
         [ -S /run/pcscd/pcscd.comm ] || exit 99
         sleep 1
         exit 7'
-run_dir_listing() { ls -A /run/pcscd 2>/dev/null || echo "no folder"; }
-
 if ! unshare --mount --propagation private true 2>/dev/null; then
-  # This machine refuses mount namespaces: only what the script does here can be checked.
-  before=$(run_dir_listing)
-  set +e
-  "$script" sh -c '[ -S /run/pcscd/pcscd.comm ] && exit 7'
-  status=$?
-  set -e
-  [ "$status" = 77 ] && exit 77
-  [ "$status" = 7 ] || fail "serving /run/pcscd directly: exit $status, not 7"
-  [ "$(run_dir_listing)" = "$before" ] || fail "/run/pcscd was left as '$(run_dir_listing)'"
-  [ "$failures" = 0 ] && echo "private-pcscd: all checks passed (without mount namespaces)"
-  exit "$failures"
+  echo "private-pcscd: skipped: these checks need mount namespaces, which this machine refuses" >&2
+  exit 77
 fi
 
 host_socket_before=$(stat -c %i /run/pcscd/pcscd.comm 2>/dev/null || echo none)
