@@ -19,6 +19,9 @@ RecordPlace recordPlace(CardType type) {
     case CardType::EM4469:
       return {link::kEm4469FirstRecordWord, link::kRecordBlockCount};
     case CardType::Mifare1K:
+    case CardType::Mifare4K:
+    case CardType::MifarePlusSl1:
+    case CardType::MifareSak88:
       return {link::kMifareRecordBlock,
               link::kMifareRecordTailBlock - link::kMifareRecordBlock + 1u};
     case CardType::MifareUltralight:
@@ -30,8 +33,13 @@ RecordPlace recordPlace(CardType type) {
 // The factory configuration of a T5557: Manchester, RF/64, seven data blocks, no password.
 constexpr std::array<std::uint8_t, 4> kT5557Configuration{0x00, 0x08, 0x80, 0xE0};
 constexpr std::array<std::uint8_t, 4> kMifareAccessBits{0xFF, 0x07, 0x80, 0x69};
-constexpr std::uint8_t kMifareSak = 0x08;
 constexpr std::array<std::uint8_t, 2> kMifareAtqa{0x04, 0x00};
+// Beyond the first 32 sectors of four blocks a 4K card has sectors of sixteen.
+constexpr std::size_t kSmallSectorBlocks = 128;
+constexpr std::size_t kBigSectorBlocks = 16;
+constexpr std::array<CardType, 7> kCardTypes = {
+    CardType::T5557,         CardType::EM4469,      CardType::Mifare1K,        CardType::Mifare4K,
+    CardType::MifarePlusSl1, CardType::MifareSak88, CardType::MifareUltralight};
 // Ultralight: 16 pages of 4 bytes; the UID's first byte is the maker's code, a cascade tag
 // (0x88) enters the first check byte.
 constexpr std::size_t kUltralightPages = 16;
@@ -54,6 +62,12 @@ std::string_view cardTypeName(CardType type) {
       return "em4469";
     case CardType::Mifare1K:
       return "mifare1k";
+    case CardType::Mifare4K:
+      return "mifare4k";
+    case CardType::MifarePlusSl1:
+      return "plus-sl1";
+    case CardType::MifareSak88:
+      return "sak88";
     case CardType::MifareUltralight:
       return "ultralight";
   }
@@ -61,11 +75,35 @@ std::string_view cardTypeName(CardType type) {
 }
 
 std::optional<CardType> parseCardType(std::string_view name) {
-  for (CardType type :
-       {CardType::T5557, CardType::EM4469, CardType::Mifare1K, CardType::MifareUltralight}) {
+  for (CardType type : kCardTypes) {
     if (name == cardTypeName(type)) return type;
   }
   return std::nullopt;
+}
+
+std::string cardTypeNames(std::string_view between, std::string_view last) {
+  std::string names;
+  for (std::size_t i = 0; i < kCardTypes.size(); ++i) {
+    if (i > 0) names += i + 1 == kCardTypes.size() ? last : between;
+    names += cardTypeName(kCardTypes[i]);
+  }
+  return names;
+}
+
+bool isMifareClassic(CardType type) {
+  return type == CardType::Mifare1K || type == CardType::Mifare4K ||
+         type == CardType::MifarePlusSl1 || type == CardType::MifareSak88;
+}
+
+std::uint8_t mifareSak(CardType type) {
+  switch (type) {
+    case CardType::Mifare4K:
+      return 0x18;
+    case CardType::MifareSak88:
+      return 0x88;
+    default:
+      return 0x08;
+  }
 }
 
 std::size_t blockCount(CardType type) {
@@ -75,7 +113,12 @@ std::size_t blockCount(CardType type) {
     case CardType::EM4469:
       return link::kEm4469WordCount;
     case CardType::Mifare1K:
+    case CardType::MifareSak88:
       return link::kMifareBlockCount;
+    case CardType::MifarePlusSl1:
+      return kSmallSectorBlocks;
+    case CardType::Mifare4K:
+      return kSmallSectorBlocks + 8 * kBigSectorBlocks;
     case CardType::MifareUltralight:
       return kUltralightPages;
   }
@@ -83,7 +126,7 @@ std::size_t blockCount(CardType type) {
 }
 
 std::size_t blockSize(CardType type) {
-  return type == CardType::Mifare1K ? link::kMifareBlockSize : link::kProximityBlockSize;
+  return isMifareClassic(type) ? link::kMifareBlockSize : link::kProximityBlockSize;
 }
 
 bool holdsRecord(CardType type) {
@@ -91,11 +134,43 @@ bool holdsRecord(CardType type) {
 }
 
 std::size_t mifareSector(std::size_t block) {
-  return block / kMifareBlocksPerSector;
+  if (block < kSmallSectorBlocks) return block / kMifareBlocksPerSector;
+  return kSmallSectorBlocks / kMifareBlocksPerSector +
+         (block - kSmallSectorBlocks) / kBigSectorBlocks;
+}
+
+std::size_t mifareTrailerOf(std::size_t block) {
+  if (block < kSmallSectorBlocks)
+    return block - block % kMifareBlocksPerSector + kMifareBlocksPerSector - 1;
+  return block - (block - kSmallSectorBlocks) % kBigSectorBlocks + kBigSectorBlocks - 1;
 }
 
 bool isMifareTrailer(std::size_t block) {
-  return block % kMifareBlocksPerSector == kMifareBlocksPerSector - 1;
+  return mifareTrailerOf(block) == block;
+}
+
+bool mifareKeyMayWrite(const Card& card, std::size_t block, bool keyB) {
+  // Access bits C1, C2, C3 of the block's group: bytes 7 and 8 of the trailer hold them in
+  // plain form (byte 6 and the low half of 7 their complements). A 16-block sector groups five
+  // blocks under one set.
+  const std::size_t trailer = mifareTrailerOf(block);
+  const std::size_t inSector = block < kSmallSectorBlocks
+                                   ? block % kMifareBlocksPerSector
+                                   : (block - kSmallSectorBlocks) % kBigSectorBlocks / 5;
+  const auto& bits = card.blocks.at(trailer);
+  const unsigned c1 = bits[7] >> (4 + inSector) & 1u;
+  const unsigned c2 = bits[8] >> inSector & 1u;
+  const unsigned c3 = bits[8] >> (4 + inSector) & 1u;
+  switch (c1 << 2 | c2 << 1 | c3) {
+    case 0b000:
+      return true;  // the transport setting: either key writes
+    case 0b100:
+    case 0b110:
+    case 0b011:
+      return keyB;
+    default:
+      return false;
+  }
 }
 
 void setMifareKeyA(Card& card, const std::array<std::uint8_t, 6>& key) {
@@ -111,6 +186,9 @@ bool isReadOnlyBlock(CardType type, std::size_t block) {
     case CardType::EM4469:
       return block == link::kEm4469UidWord;
     case CardType::Mifare1K:
+    case CardType::Mifare4K:
+    case CardType::MifarePlusSl1:
+    case CardType::MifareSak88:
       return block == 0 || isMifareTrailer(block);
     case CardType::MifareUltralight:
       return block < kUltralightFirstUserPage;
@@ -129,11 +207,14 @@ Card blankCard(CardType type, std::uint32_t uidSeed) {
     case CardType::EM4469:
       std::ranges::copy(uid, card.blocks[link::kEm4469UidWord].begin());
       break;
-    case CardType::Mifare1K: {
+    case CardType::Mifare1K:
+    case CardType::Mifare4K:
+    case CardType::MifarePlusSl1:
+    case CardType::MifareSak88: {
       auto& maker = card.blocks[0];
       std::ranges::copy(uid, maker.begin());
       maker[4] = static_cast<std::uint8_t>(uid[0] ^ uid[1] ^ uid[2] ^ uid[3]);  // BCC
-      maker[5] = kMifareSak;
+      maker[5] = mifareSak(type);
       std::ranges::copy(kMifareAtqa, maker.begin() + 6);
       for (std::size_t block = 0; block < card.blocks.size(); ++block) {
         if (!isMifareTrailer(block)) continue;
@@ -172,6 +253,9 @@ Uid cardUid(const Card& card) {
       return {card.blocks.at(link::kEm4469UidWord).begin(),
               card.blocks.at(link::kEm4469UidWord).begin() + 4};
     case CardType::Mifare1K:
+    case CardType::Mifare4K:
+    case CardType::MifarePlusSl1:
+    case CardType::MifareSak88:
       return {card.blocks.at(0).begin(), card.blocks.at(0).begin() + 4};
     case CardType::MifareUltralight: {
       Uid uid(card.blocks.at(0).begin(), card.blocks.at(0).begin() + 3);

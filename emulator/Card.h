@@ -17,12 +17,15 @@
 namespace keycard::emulator {
 
 // The chips a card file can hold. The serial readers report the key-card chips by their link
-// code; an Ultralight lies only on the contactless reader (the serial readers answer
-// WrongCardKind).
+// code; an Ultralight and the other Classic-compatible cards lie only on the contactless reader
+// (the serial readers answer WrongCardKind).
 enum class CardType : std::uint8_t {
   T5557 = static_cast<std::uint8_t>(link::CardType::T5557),
   EM4469 = static_cast<std::uint8_t>(link::CardType::EM4469),
   Mifare1K = static_cast<std::uint8_t>(link::CardType::Mifare1K),
+  Mifare4K = 0xF0,       // 32 sectors of 4 blocks, then 8 of 16
+  MifarePlusSl1 = 0xF1,  // a Plus 2K in security level 1: a Classic 2K to the reader
+  MifareSak88 = 0xF2,    // a 1K-compatible chip of another maker (SAK 88)
   MifareUltralight = 0xFF,
 };
 
@@ -38,19 +41,30 @@ struct Card {
   bool operator==(const Card&) const = default;
 };
 
-// "t5557", "em4469", "mifare1k", "ultralight": the names used on the command line and in card
-// files.
+// "t5557", "em4469", "mifare1k", "mifare4k", "plus-sl1", "sak88", "ultralight": the names used
+// on the command line and in card files.
 std::string_view cardTypeName(CardType type);
 std::optional<CardType> parseCardType(std::string_view name);
+// The names above as a list for messages: "t5557, em4469, ... or ultralight".
+std::string cardTypeNames(std::string_view between = ", ", std::string_view last = " or ");
+
+// The cards with Mifare Classic sectors, keys and trailers.
+bool isMifareClassic(CardType type);
+// The SAK the card answers selection with.
+std::uint8_t mifareSak(CardType type);
 
 std::size_t blockCount(CardType type);
 std::size_t blockSize(CardType type);
 
-// Mifare Classic 1K: four blocks a sector, the last one the sector's trailer.
+// Mifare Classic: four blocks a sector in the first 128 blocks, sixteen beyond; the last block of
+// each sector is its trailer.
 inline constexpr std::size_t kMifareBlocksPerSector = 4;
 inline constexpr std::array<std::uint8_t, 6> kMifareFactoryKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 std::size_t mifareSector(std::size_t block);
 bool isMifareTrailer(std::size_t block);
+std::size_t mifareTrailerOf(std::size_t block);
+// Whether the sector's access bits let key A (or B) write the data block `block`.
+bool mifareKeyMayWrite(const Card& card, std::size_t block, bool keyB);
 // Key A of every sector: a card issued with a key of its own instead of the factory key.
 void setMifareKeyA(Card& card, const std::array<std::uint8_t, 6>& key);
 

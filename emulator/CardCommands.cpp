@@ -22,7 +22,7 @@ void newCard(std::span<const std::string> args) {
     if (args[i] == "--type" && i + 1 < args.size()) {
       type = parseCardType(args[++i]);
       if (!type) {
-        throw UsageError("--type is t5557, em4469, mifare1k or ultralight, not '" + args[i] + "'");
+        throw UsageError("--type is " + cardTypeNames() + ", not '" + args[i] + "'");
       }
     } else if (args[i] == "--record" && i + 1 < args.size()) {
       record = recordFromHex(args[++i]);
@@ -43,7 +43,7 @@ void newCard(std::span<const std::string> args) {
   if (record && !holdsRecord(*type)) {
     throw UsageError("an " + std::string(cardTypeName(*type)) + " card holds no key-card record");
   }
-  if (keyA && *type != CardType::Mifare1K) throw UsageError("--key-a is for mifare1k cards");
+  if (keyA && !isMifareClassic(*type)) throw UsageError("--key-a is for Mifare Classic cards");
   Card card = blankCard(*type, uidSeedFor(file));
   if (record) setCardRecord(card, *record);
   if (keyA) {

@@ -116,7 +116,7 @@ Card parseCardFile(std::string_view text, const std::string& source) {
     if (line.starts_with("type ")) {
       if (type) fail("a second type line");
       type = parseCardType(trim(line.substr(5)));
-      if (!type) fail("unknown card type (expected t5557, em4469, mifare1k or ultralight)");
+      if (!type) fail("unknown card type (expected " + cardTypeNames() + ")");
       blocks.assign(blockCount(*type), std::nullopt);
       continue;
     }

@@ -7,17 +7,32 @@ namespace keycard::emulator {
 
 namespace {
 
-constexpr std::uint8_t kBuzzer = 0x40;               // P1 of the escape that sounds the buzzer
-constexpr std::uint8_t kUidData = 0x00;              // P1 of GET DATA: the UID
-constexpr std::uint8_t kAtsData = 0x01;              // P1 of GET DATA: the ISO 14443-4 ATS
-constexpr std::uint8_t kVolatileKey = 0x00;          // P1 of LOAD KEY
-constexpr std::uint8_t kAuthenticateVersion = 0x01;  // first byte of AUTHENTICATE's data
-constexpr std::uint8_t kKeyA = 0x60;
-constexpr std::uint8_t kKeyB = 0x61;
+using apdu::kBuzzer;
+using apdu::kKeyA;
+using apdu::kKeyB;
 constexpr std::ptrdiff_t kKeyBOffset = 10;  // in a Mifare sector trailer
 constexpr std::size_t kReadLength = 16;     // what READ BINARY returns on both chips
-constexpr std::uint8_t kUltralightCardName = 0x03;
-constexpr std::uint8_t kClassic1KCardName = 0x01;
+// The slot an Identiv-family reader keeps key A in, as Authenticate names it.
+constexpr std::size_t kKeyTypeSlot = 1;
+
+struct FamilyRules {
+  std::uint8_t loadWhere;   // Load Keys' P1
+  bool slotNamedByKeyType;  // Load Keys' P2 is the key type, not a number
+  StatusWord keyRefusal;    // to a key slot or form it does not offer
+  StatusWord writeRefusal;  // when the card does not take a write
+};
+
+FamilyRules rulesOf(ReaderFamily family) {
+  switch (family) {
+    case ReaderFamily::Identiv:
+      return {apdu::kVolatileKey, true, StatusWord::KeyNotAccepted, StatusWord::MemoryFailure};
+    case ReaderFamily::Omnikey:
+      return {apdu::kNonVolatileKey, false, StatusWord::NotAllowed, StatusWord::NotAllowed};
+    case ReaderFamily::Acs:
+      break;
+  }
+  return {apdu::kVolatileKey, false, StatusWord::WrongParameters, StatusWord::Failed};
+}
 
 Bytes reply(StatusWord word, Bytes data = {}) {
   const auto value = static_cast<std::uint16_t>(word);
@@ -43,14 +58,30 @@ std::size_t blockAddress(std::span<const std::uint8_t> command) {
 
 }  // namespace
 
+std::optional<ReaderFamily> parseReaderFamily(std::string_view name) {
+  if (name == "acs") return ReaderFamily::Acs;
+  if (name == "identiv") return ReaderFamily::Identiv;
+  if (name == "omnikey") return ReaderFamily::Omnikey;
+  return std::nullopt;
+}
+
 Bytes answerToReset(CardType type) {
-  std::uint8_t cardName = 0;
+  std::array<std::uint8_t, 2> cardName{};
   switch (type) {
     case CardType::Mifare1K:
-      cardName = kClassic1KCardName;
+      cardName = {0x00, 0x01};
+      break;
+    case CardType::Mifare4K:
+      cardName = {0x00, 0x02};
+      break;
+    case CardType::MifarePlusSl1:
+      cardName = {0x00, 0x36};
+      break;
+    case CardType::MifareSak88:
+      cardName = {0xFF, mifareSak(type)};
       break;
     case CardType::MifareUltralight:
-      cardName = kUltralightCardName;
+      cardName = {0x00, 0x03};
       break;
     case CardType::T5557:
     case CardType::EM4469:
@@ -59,8 +90,8 @@ Bytes answerToReset(CardType type) {
   // Direct convention, T=1, fifteen historical bytes: the PC/SC registered application
   // identifier with the card's standard and name, then the check byte (all bytes after the
   // first XORed).
-  Bytes atr{0x3B, 0x8F, 0x80, 0x01, 0x80,     0x4F, 0x0C, 0xA0, 0x00, 0x00,
-            0x03, 0x06, 0x03, 0x00, cardName, 0x00, 0x00, 0x00, 0x00};
+  Bytes atr{0x3B, 0x8F, 0x80, 0x01,        0x80,        0x4F, 0x0C, 0xA0, 0x00, 0x00,
+            0x03, 0x06, 0x03, cardName[0], cardName[1], 0x00, 0x00, 0x00, 0x00};
   std::uint8_t check = 0;
   for (std::size_t i = 1; i < atr.size(); ++i) check ^= atr[i];
   atr.push_back(check);
@@ -94,8 +125,22 @@ std::string_view statusWordName(std::span<const std::uint8_t> response) {
   switch (static_cast<StatusWord>(high << 8 | response.back())) {
     case StatusWord::Ok:
       return "success";
+    case StatusWord::EndBeforeLe:
+      return "fewer bytes than Le";
     case StatusWord::Failed:
       return "failed";
+    case StatusWord::MemoryFailure:
+      return "memory failure";
+    case StatusWord::SecurityNotSatisfied:
+      return "security status not satisfied";
+    case StatusWord::AuthenticationBlocked:
+      return "authentication blocked";
+    case StatusWord::NotAllowed:
+      return "command not allowed";
+    case StatusWord::KeyNotAccepted:
+      return "key slot not offered";
+    case StatusWord::WrongP1P2:
+      return "wrong P1 P2";
     case StatusWord::WrongLength:
       return "wrong length";
     case StatusWord::WrongParameters:
@@ -114,11 +159,13 @@ std::string_view statusWordName(std::span<const std::uint8_t> response) {
   return "unknown status word";
 }
 
-ContactlessReader::ContactlessReader(std::filesystem::path cardFile, std::ostream& warnings)
-    : cardFile_(std::move(cardFile)), warnings_(warnings) {}
+ContactlessReader::ContactlessReader(std::filesystem::path cardFile, std::ostream& warnings,
+                                     ReaderFamily family)
+    : cardFile_(std::move(cardFile)), warnings_(warnings), family_(family) {}
 
 void ContactlessReader::resetCard() {
   openSector_.reset();
+  openedWithKeyB_ = false;
   halted_ = false;
 }
 
@@ -172,7 +219,7 @@ std::optional<Card> ContactlessReader::presentCard() {
 }
 
 bool ContactlessReader::mayAccess(const Card& card, std::size_t block) const {
-  if (card.type != CardType::Mifare1K) return true;  // an Ultralight has no keys
+  if (!isMifareClassic(card.type)) return true;  // an Ultralight has no keys
   return !halted_ && openSector_ == mifareSector(block);
 }
 
@@ -185,54 +232,75 @@ Bytes ContactlessReader::escape(std::span<const std::uint8_t> command) {
 
 Bytes ContactlessReader::getData(std::span<const std::uint8_t> command) {
   if (command.size() != 5) return reply(StatusWord::WrongLength);
-  if (command[2] == kAtsData && command[3] == 0) return reply(StatusWord::NotSupported);
-  if (command[2] != kUidData || command[3] != 0) return reply(StatusWord::WrongParameters);
+  if (command[2] == apdu::kAtsData && command[3] == 0) return reply(StatusWord::NotSupported);
+  if (command[2] != apdu::kUidData || command[3] != 0) return reply(StatusWord::WrongParameters);
   const auto card = presentCard();
   if (!card) return reply(StatusWord::Failed);
   Bytes uid = cardUid(*card);
+  // Le 00 asks for all of it; more than there is gets all with a warning, less a 6C naming the
+  // length.
   const std::size_t le = command[4];
-  if (le != 0 && le != uid.size()) return wrongLe(uid.size());
-  return reply(StatusWord::Ok, std::move(uid));
+  if (le != 0 && le < uid.size()) return wrongLe(uid.size());
+  const StatusWord word = le > uid.size() ? StatusWord::EndBeforeLe : StatusWord::Ok;
+  return reply(word, std::move(uid));
+}
+
+std::optional<std::size_t> ContactlessReader::loadSlot(std::uint8_t where,
+                                                       std::uint8_t name) const {
+  const FamilyRules rules = rulesOf(family_);
+  if (where != rules.loadWhere) return std::nullopt;
+  if (rules.slotNamedByKeyType) return name == kKeyA ? std::optional(kKeyTypeSlot) : std::nullopt;
+  return name < keySlots_.size() ? std::optional<std::size_t>(name) : std::nullopt;
+}
+
+std::optional<std::size_t> ContactlessReader::authenticateSlot(std::uint8_t keyType,
+                                                               std::uint8_t number) const {
+  if (rulesOf(family_).slotNamedByKeyType) {
+    return keyType == kKeyA && number == kKeyTypeSlot ? std::optional(kKeyTypeSlot) : std::nullopt;
+  }
+  return number < keySlots_.size() ? std::optional<std::size_t>(number) : std::nullopt;
 }
 
 Bytes ContactlessReader::loadKey(std::span<const std::uint8_t> command) {
   if (!dataFits(command) || command[4] != Key{}.size()) return reply(StatusWord::WrongLength);
-  if (command[2] != kVolatileKey || command[3] >= keySlots_.size()) {
-    return reply(StatusWord::WrongParameters);
-  }
+  const std::optional<std::size_t> slot = loadSlot(command[2], command[3]);
+  if (!slot) return reply(rulesOf(family_).keyRefusal);
   Key key{};
   std::copy_n(command.begin() + 5, key.size(), key.begin());
-  keySlots_[command[3]] = key;
+  keySlots_[*slot] = key;
   return reply(StatusWord::Ok);
 }
 
 Bytes ContactlessReader::authenticate(std::span<const std::uint8_t> command) {
   // FF 86 00 00 05 | version, block MSB, block LSB, key type, key slot
-  if (!dataFits(command) || command[4] != 5) return reply(StatusWord::WrongLength);
+  if (!dataFits(command) || command[4] != apdu::kAuthenticateLength) {
+    return reply(StatusWord::WrongLength);
+  }
   const auto data = command.subspan(5);
   const std::uint8_t keyType = data[3];
-  const std::uint8_t slot = data[4];
-  if (command[2] != 0 || command[3] != 0 || data[0] != kAuthenticateVersion ||
-      (keyType != kKeyA && keyType != kKeyB) || slot >= keySlots_.size()) {
+  if (command[2] != 0 || command[3] != 0 || data[0] != apdu::kAuthenticateVersion ||
+      (keyType != kKeyA && keyType != kKeyB)) {
     return reply(StatusWord::WrongParameters);
   }
+  const std::optional<std::size_t> slot = authenticateSlot(keyType, data[4]);
+  if (!slot) return reply(rulesOf(family_).keyRefusal);
   const auto card = presentCard();
   if (!card) return reply(StatusWord::Failed);
   const std::size_t block = static_cast<std::size_t>(data[1]) << 8 | data[2];
   if (block >= card->blocks.size()) return reply(StatusWord::NoSuchBlock);
-  if (card->type != CardType::Mifare1K) return reply(StatusWord::Failed);  // no keys to check
+  if (!isMifareClassic(card->type)) return reply(StatusWord::Failed);  // no keys to check
   if (halted_) return reply(StatusWord::Failed);
 
   openSector_.reset();
-  const std::size_t sector = mifareSector(block);
-  const auto& trailer = card->blocks[sector * kMifareBlocksPerSector + kMifareBlocksPerSector - 1];
+  const auto& trailer = card->blocks[mifareTrailerOf(block)];
   const auto cardKey = trailer.begin() + (keyType == kKeyA ? 0 : kKeyBOffset);
-  const auto& loaded = keySlots_[slot];
+  const auto& loaded = keySlots_[*slot];
   if (!loaded || !std::equal(loaded->begin(), loaded->end(), cardKey)) {
     halted_ = true;
     return reply(StatusWord::Failed);
   }
-  openSector_ = sector;
+  openSector_ = mifareSector(block);
+  openedWithKeyB_ = keyType == kKeyB;
   return reply(StatusWord::Ok);
 }
 
@@ -246,7 +314,7 @@ Bytes ContactlessReader::readBinary(std::span<const std::uint8_t> command) {
   if (!mayAccess(*card, block)) return reply(StatusWord::Failed);
 
   Bytes bytes;
-  if (card->type == CardType::Mifare1K) {
+  if (isMifareClassic(card->type)) {
     bytes = card->blocks[block];
     // A Mifare card never gives its key A away: a trailer reads with zeros in its place.
     if (isMifareTrailer(block)) std::fill_n(bytes.begin(), Key{}.size(), 0);
@@ -269,6 +337,10 @@ Bytes ContactlessReader::updateBinary(std::span<const std::uint8_t> command) {
   if (command[4] != blockSize(card->type)) return reply(StatusWord::WrongLength);
   if (!mayAccess(*card, block) || isReadOnlyBlock(card->type, block)) {
     return reply(StatusWord::Failed);
+  }
+  // The sector open, the chip itself refuses a block its access bits keep from this key.
+  if (isMifareClassic(card->type) && !mifareKeyMayWrite(*card, block, openedWithKeyB_)) {
+    return reply(rulesOf(family_).writeRefusal);
   }
   std::copy(command.begin() + 5, command.end(), card->blocks[block].begin());
   try {

@@ -14,38 +14,30 @@
 
 #include "emulator/Card.h"
 #include "emulator/CardFile.h"
+#include "link/StorageCardApdu.h"
 
 namespace keycard::emulator {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The two bytes that end every response.
-enum class StatusWord : std::uint16_t {
-  Ok = 0x9000,
-  Failed = 0x6300,           // the chip refused or did not answer (wrong key, no authentication)
-  WrongLength = 0x6700,      // Lc or the APDU's length does not fit the instruction
-  WrongParameters = 0x6B00,  // P1, P2 or a field of the data out of range (key slot, key type)
-  NotSupported = 0x6A81,     // a pseudo-APDU this reader does not offer
-  NoSuchBlock = 0x6A82,      // a block beyond the card
-  UnknownInstruction = 0x6D00,
-  UnknownClass = 0x6E00,
-  WrongLe = 0x6C00,  // the low byte says how many bytes there are
-};
+using link::apdu::StatusWord;
+namespace apdu = link::apdu;
 
-// The instructions of the storage-card pseudo-APDUs (class FF).
-namespace apdu {
-inline constexpr std::uint8_t kClass = 0xFF;
-inline constexpr std::uint8_t kEscape = 0x00;  // P1 40: the buzzer and LEDs
-inline constexpr std::uint8_t kGetData = 0xCA;
-inline constexpr std::uint8_t kLoadKey = 0x82;
-inline constexpr std::uint8_t kAuthenticate = 0x86;
-inline constexpr std::uint8_t kReadBinary = 0xB0;
-inline constexpr std::uint8_t kUpdateBinary = 0xD6;
-}  // namespace apdu
+// The reader families, which differ in where they keep card keys and in the status words they
+// refuse with:
+//   acs      Load Keys FF 82 00 {00|01}, Authenticate names key 00 or 01; refuses other slots
+//            with 6B 00, a write the card refused with 63 00.
+//   identiv  Load Keys FF 82 00 60 (the slot named by key type), Authenticate names key type 60
+//            with key 01; refuses other slots with 69 88, a refused write with 65 81.
+//   omnikey  Load Keys FF 82 20 {00|01} (the reader's non-volatile store); refuses the other
+//            forms and a refused write with 69 86.
+enum class ReaderFamily { Acs, Identiv, Omnikey };
+std::optional<ReaderFamily> parseReaderFamily(std::string_view name);
 
 // The answer to reset a contactless reader builds for a storage card (standard 03 = ISO 14443A
-// part 3; card name 00 01 = Mifare Classic 1K, 00 03 = Ultralight). Empty for a card a 13.56 MHz
-// reader cannot see (the 125 kHz chips).
+// part 3; card name 00 01 = Mifare Classic 1K, 00 02 = 4K, 00 36 = Plus SL1 2K, 00 03 =
+// Ultralight; FF 88 for the SAK-88 chip, which readers know by its SAK alone). Empty for a card a
+// 13.56 MHz reader cannot see (the 125 kHz chips).
 Bytes answerToReset(CardType type);
 
 // For the traffic log: "READ BINARY", "LOAD KEY", ... and what a response's status word means.
@@ -56,7 +48,8 @@ class ContactlessReader {
  public:
   // Problems with the card file go to `warnings`, each once while it lasts; the host sees 63 00,
   // as from a card that left.
-  ContactlessReader(std::filesystem::path cardFile, std::ostream& warnings);
+  ContactlessReader(std::filesystem::path cardFile, std::ostream& warnings,
+                    ReaderFamily family = ReaderFamily::Acs);
 
   // The response APDU: data, then the status word.
   Bytes answer(std::span<const std::uint8_t> command);
@@ -77,17 +70,23 @@ class ContactlessReader {
 
   std::optional<Card> presentCard();
   void warn(const std::string& problem);
-  // Whether the chip lets the host at `block` now (a Mifare 1K only within the open sector).
+  // Whether the chip lets the host at `block` now (a Mifare Classic only within the open sector).
   bool mayAccess(const Card& card, std::size_t block) const;
+  // The key slot Load Keys' P1 and P2 name in this family, or nothing.
+  std::optional<std::size_t> loadSlot(std::uint8_t where, std::uint8_t name) const;
+  // The key slot Authenticate's key type and key number name in this family, or nothing.
+  std::optional<std::size_t> authenticateSlot(std::uint8_t keyType, std::uint8_t number) const;
 
   CardFile cardFile_;
   std::ostream& warnings_;
+  ReaderFamily family_;
   std::string lastProblem_;                     // warned about already
-  std::array<std::optional<Key>, 2> keySlots_;  // the reader's volatile key slots 00 and 01
+  std::array<std::optional<Key>, 2> keySlots_;  // the reader's key slots 00 and 01
   std::optional<std::size_t> openSector_;
   // The card file's count of card changes when the chip was last looked at: a card that takes the
   // place of another, with no removal the host sees, starts unauthenticated.
   std::uint64_t cardChanges_ = 0;
+  bool openedWithKeyB_ = false;
   // A Mifare chip that refused an authentication answers nothing more until it is reset.
   bool halted_ = false;
 };

@@ -53,9 +53,12 @@ std::string_view usageText() {
       "usage: keycard-emulator --kind proximity|mifare --port COMn --card FILE\n"
       "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
       "                        [--log FILE]\n"
-      "       keycard-emulator --kind mifare --vpcd PORT --card FILE\n"
+      "       keycard-emulator --kind mifare --vpcd PORT [--reader acs|identiv|omnikey]\n"
+      "                        --card FILE\n"
       "                        [--fault tear|swap|late [--fault-from N]] [--log FILE]\n"
-      "       keycard-emulator card new --type t5557|em4469|mifare1k|ultralight FILE\n"
+      "       keycard-emulator card new --type " +
+      cardTypeNames("|", "|") +
+      " FILE\n"
       "                        [--record HEX48] [--key-a HEX12]\n"
       "       keycard-emulator card record FILE\n"
       "       keycard-emulator card block FILE N\n"
@@ -71,6 +74,7 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
   bool haveKind = false;
   bool haveFaultFrom = false;
   bool haveSerialOptions = false;
+  bool haveReaderFamily = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
     auto value = [&]() -> const std::string& {
@@ -84,6 +88,11 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
       haveKind = true;
     } else if (option == "--vpcd") {
       options.vpcdPort = parseTcpPort(value());
+    } else if (option == "--reader") {
+      const auto family = parseReaderFamily(value());
+      if (!family) throw UsageError("--reader is acs, identiv or omnikey, not '" + args[i] + "'");
+      options.readerFamily = *family;
+      haveReaderFamily = true;
     } else if (option == "--port") {
       haveSerialOptions = true;
       options.port = value();
@@ -121,6 +130,7 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
     checkVpcdOptions(options, haveSerialOptions);
     return options;
   }
+  if (haveReaderFamily) throw UsageError("--reader names the PC/SC reader: it goes with --vpcd");
   if (options.port.empty()) throw UsageError("--port is missing");
   if (options.portDir.empty()) {
     if (portDirFromEnvironment == nullptr || *portDirFromEnvironment == '\0') {

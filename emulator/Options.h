@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "emulator/ContactlessReader.h"
 #include "emulator/Faults.h"
 #include "emulator/Reader.h"
 
@@ -29,6 +30,8 @@ struct ServeOptions {
   // Not 0: play the card on the virtual PC/SC reader listening on 127.0.0.1:vpcdPort instead of
   // a serial reader on a pseudo-terminal.
   int vpcdPort = 0;
+  // The family of that PC/SC reader (--reader acs|identiv|omnikey).
+  ReaderFamily readerFamily = ReaderFamily::Acs;
 };
 
 // `args` without the program name; `portDirFromEnvironment` is $KEYCARD_PORT_DIR or null.

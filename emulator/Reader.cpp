@@ -178,7 +178,7 @@ Reader::Payload Reader::readBlock(const Payload& args) {
   Payload reply = statusOnly(Status::Ok);
   Payload bytes = present.card->blocks[block];
   // A Mifare card never gives its key A away: a trailer reads with zeros in its place.
-  if (present.card->type == CardType::Mifare1K && isMifareTrailer(block)) {
+  if (isMifareClassic(present.card->type) && isMifareTrailer(block)) {
     std::fill_n(bytes.begin(), kMifareFactoryKey.size(), 0);
   }
   reply.insert(reply.end(), bytes.begin(), bytes.end());

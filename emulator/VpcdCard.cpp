@@ -123,7 +123,7 @@ class VpcdSession {
         log_(log),
         signals_(signals),
         cardFile_(options.card),
-        reader_(options.card, std::cerr) {}
+        reader_(options.card, std::cerr, options.readerFamily) {}
 
   int run() {
     // With no card the reader can see there is nothing to wait for.

@@ -8,16 +8,28 @@
 # there: whatever runs inside talks to it, the machine's pcscd (if any) never sees it. The USB
 # reader drivers are hidden from it too, so a reader plugged into the machine stays with the
 # machine's pcscd. Inside, COMMAND finds the virtual reader's port in KEYCARD_VPCD_PORT (play a card
-# there with `keycard-emulator --kind mifare --vpcd $KEYCARD_VPCD_PORT --card FILE`) and the
-# private pcscd's process id in KEYCARD_PCSCD_PID (to stop it mid-test).
+# there with `keycard-emulator --kind mifare --vpcd $KEYCARD_VPCD_PORT --card FILE`), the private
+# pcscd's process id in KEYCARD_PCSCD_PID (to stop it mid-test) and its configuration folder in
+# KEYCARD_PCSCD_CONFIG (which tells that process from any other pcscd).
 #
-# Needs root. Exit status: COMMAND's, or 125 with a message when the private pcscd cannot start.
+# Where mount namespaces are refused (a chroot, a default container) and no other pcscd serves
+# /run/pcscd, the pcscd runs there directly, one such run at a time, and leaves nothing behind.
+# Where neither works the script exits 77, which ctest counts as skipped, with the reason; with
+# KEYCARD_PCSC_TESTS_REQUIRED=1 (CI) that is a failure instead.
+#
+# Needs root. Exit status: COMMAND's, 77 when skipped, or 125 with a message when the private
+# pcscd cannot start.
 set -euo pipefail
 
 me=private-pcscd
 fail() {
   echo "$me: $*" >&2
   exit 125
+}
+skip() {
+  [ -z "${KEYCARD_PCSC_TESTS_REQUIRED:-}" ] || fail "$* (and KEYCARD_PCSC_TESTS_REQUIRED is set)"
+  echo "$me: skipped: $*" >&2
+  exit 77
 }
 
 # Any command that fails unexpectedly ends the script with a word, not silently.
@@ -27,23 +39,45 @@ trap 'fail "line $LINENO failed"' ERR
 
 vpcd_conf=/etc/reader.conf.d/vpcd
 drivers=/usr/lib/pcsc/drivers  # the USB readers' drivers, which pcscd loads on hotplug
-socket=/run/pcscd/pcscd.comm
+run_dir=/run/pcscd
+socket=$run_dir/pcscd.comm
 
-if [ -z "${KEYCARD_PRIVATE_PCSCD_INSIDE:-}" ]; then
+# True when a pcscd (or a socket waiting to start one) listens on /run/pcscd/pcscd.comm.
+pcscd_serves_run_dir() {
+  [ -S "$socket" ] || return 1
+  # Flags 00010000: a listening socket; the path is the last field.
+  awk -v path="$socket" '$4 == "00010000" && $NF == path { found = 1 } END { exit !found }' \
+    /proc/net/unix
+}
+
+mode=${KEYCARD_PRIVATE_PCSCD_INSIDE:-}
+if [ -z "$mode" ]; then
   [ "$(id -u)" -eq 0 ] ||
     fail "needs root: a private pcscd needs a mount namespace of its own (run it with sudo)"
   command -v pcscd >/dev/null || fail "pcscd is not installed (apt-get install pcscd)"
   [ -r "$vpcd_conf" ] ||
     fail "the virtual reader driver is not installed (no $vpcd_conf; apt-get install vsmartcard-vpcd)"
   command -v unshare >/dev/null || fail "unshare is missing (it comes with util-linux)"
-  unshare --mount --propagation private true 2>/dev/null ||
-    fail "unshare --mount was refused: this machine (or container) does not allow mount namespaces"
-  KEYCARD_PRIVATE_PCSCD_INSIDE=1 exec unshare --mount --propagation private "$0" "$@"
+  # KEYCARD_PRIVATE_PCSCD_REFUSE_NAMESPACE: for the script's own test, which plays a machine that
+  # refuses them.
+  if [ -z "${KEYCARD_PRIVATE_PCSCD_REFUSE_NAMESPACE:-}" ] &&
+    unshare --mount --propagation private true 2>/dev/null; then
+    KEYCARD_PRIVATE_PCSCD_INSIDE=namespace exec unshare --mount --propagation private "$0" "$@"
+  fi
+  mode=direct
+  refused="unshare --mount was refused (this machine or container does not allow mount namespaces)"
+  pcscd_serves_run_dir && skip "$refused and another pcscd serves $run_dir"
+  # One direct run at a time; the lock is on /run itself, so that nothing is left behind.
+  exec {lock}</run
+  flock -w 100 "$lock" || fail "another run of this script held $run_dir for 100 s"
+  pcscd_serves_run_dir && skip "$refused and another pcscd serves $run_dir"
 fi
 
-# Inside the private mount namespace from here on: mounts made here vanish with it.
+# In the private mount namespace, mounts made here vanish with it; directly, everything made
+# under /run/pcscd goes at the end.
 work=$(mktemp -d "${TMPDIR:-/tmp}/keycard-pcscd.XXXXXX")
 pcscd_pid=
+made_run_dir=
 stop_pcscd() {
   [ -n "$pcscd_pid" ] || return 0
   kill "$pcscd_pid" 2>/dev/null || true
@@ -58,6 +92,10 @@ stop_pcscd() {
 cleanup() {
   stop_pcscd
   rm -rf "$work"
+  if [ "$mode" = direct ]; then
+    rm -f "$socket" "$run_dir/pcscd.pid"
+    [ -z "$made_run_dir" ] || rmdir "$run_dir" 2>/dev/null || true
+  fi
 }
 trap cleanup EXIT
 trap 'exit 130' INT
@@ -66,9 +104,18 @@ trap 'exit 143' TERM
 library=$(awk '$1 == "LIBPATH" { print $2 }' "$vpcd_conf")
 [ -r "$library" ] || fail "$vpcd_conf names the driver $library, which is not there"
 
-mkdir -p /run/pcscd
-mount -t tmpfs -o mode=0755 tmpfs /run/pcscd || fail "cannot mount a tmpfs on /run/pcscd"
-if [ -d "$drivers" ]; then
+if [ "$mode" = direct ]; then
+  # The USB reader drivers stay where they are: with no other pcscd there is nobody to keep a
+  # plugged-in reader from.
+  if [ ! -d "$run_dir" ]; then
+    mkdir -p "$run_dir"
+    made_run_dir=yes
+  fi
+else
+  mkdir -p "$run_dir"
+  mount -t tmpfs -o mode=0755 tmpfs "$run_dir" || fail "cannot mount a tmpfs on $run_dir"
+fi
+if [ "$mode" = namespace ] && [ -d "$drivers" ]; then
   # The vpcd driver usually lies among the hidden ones: a copy goes into the tmpfs under a name of
   # its own, so that nothing here ever writes where the machine keeps its files.
   cp -L "$library" "$work/driver.so"
@@ -143,7 +190,7 @@ fi
 
 trap - ERR
 set +e
-KEYCARD_VPCD_PORT=$port KEYCARD_PCSCD_PID=$pcscd_pid "$@"
+KEYCARD_VPCD_PORT=$port KEYCARD_PCSCD_PID=$pcscd_pid KEYCARD_PCSCD_CONFIG=$work/conf "$@"
 status=$?
 set -e
 exit "$status"

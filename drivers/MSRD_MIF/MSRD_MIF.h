@@ -1,5 +1,5 @@
-/* The Mifare reader's driver: Mifare Classic 1K key cards. auto_open returns a handle (above 0)
- * that every later call passes first; one handle per port.
+/* The Mifare reader's driver: key cards on Mifare Classic (and compatible) cards. auto_open returns
+ * a handle (above 0) that every later call passes first; one handle per port.
  *
  * auto_open gives the handle or a negative error code; the card operations give 0 on success;
  * every negative result is one of the error codes listed in link/PROTOCOL.md. */

@@ -38,7 +38,7 @@ link::KeyCardImage toImage(const RecordBlocks& blocks) {
 std::int32_t openRecordSector(MifareReader& reader, SelectedCard& card) {
   const std::int32_t result = reader.selectCard(card);
   if (result != 0) return result;
-  if (!card.isClassic1K) return link::kErrCardKind;
+  if (!card.hasClassicSector1) return link::kErrCardKind;
   return reader.authenticateKeyA(link::kMifareRecordBlock, link::kMifareRecordKeyA);
 }
 

@@ -1,4 +1,4 @@
-// Key cards on Mifare Classic 1K, the same on every reader: the record lies in sector 1, reached
+// Key cards on Mifare Classic cards, the same on every reader: the record lies in sector 1, reached
 // with key A. Each call selects and authenticates afresh.
 #pragma once
 

@@ -15,7 +15,8 @@ using MifareKey = std::array<std::uint8_t, 6>;
 
 // What selecting tells of the card in the field.
 struct SelectedCard {
-  bool isClassic1K = false;
+  // A Mifare Classic, or a card that answers as one there: where the key card's record lies.
+  bool hasClassicSector1 = false;
   // As the reader reports it (4, 7 or 10 bytes): a write is only done on the card it started on.
   std::vector<std::uint8_t> uid;
 };

@@ -1,16 +1,18 @@
-// A Mifare Classic 1K card on a PC/SC contactless reader (the ACR122U class, and any CCID reader
-// that takes the PC/SC storage-card commands), through pcscd. Not thread-safe: the driver makes
-// every call from its one PC/SC worker thread.
+// A Mifare Classic (or compatible) card on a PC/SC contactless reader that takes the storage-card
+// commands (ACS, Identiv/SCM and HID OMNIKEY readers among them), through pcscd. Not thread-safe:
+// the driver makes every call from its one PC/SC worker thread.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "drivers/MSRD_MIF/MifareReader.h"
 #include "drivers/MSRD_MIF/PcscLibrary.h"
+#include "drivers/MSRD_MIF/PcscReaderPick.h"
 
 namespace keycard::drivers {
 
@@ -26,7 +28,8 @@ class PcscMifareReader final : public MifareReader {
   // `deadline`, and waits end by then.
   void beginOperation(const char* caller, Clock::time_point deadline);
   // Loads the library, reaches pcscd and takes the first reader whose name contains
-  // `nameContains`: 0, or kErrPort after one stderr line that says why.
+  // `nameContains`; with no name, the reader holding a card, else the first contactless one.
+  // 0, or kErrPort after one stderr line that says why.
   std::int32_t open(const std::string& nameContains);
   // Lets the card go; reset after the card refused a command, so that the next operation finds
   // it afresh (a Mifare card that refused a key answers nothing more until it is selected again).
@@ -40,8 +43,13 @@ class PcscMifareReader final : public MifareReader {
   std::int32_t beep(std::uint8_t value) override;
 
  private:
+  // The reader "pcsc" with no name means, among those pcscd lists.
+  std::int32_t chooseReader(std::vector<ListedReader>& readers);
   std::int32_t waitForCard();
+  // Waits out another program that holds the card, until shortly before the deadline.
   std::int32_t connectCard();
+  // Into the reader in the first form it takes, the one that worked last time first.
+  std::int32_t loadKey(const MifareKey& key);
   // Whether the card has left the field; with `wait`, gives pcscd the time to notice.
   bool cardWentAway(bool wait = true);
   // The card's reply to `command`: its data and status word (0x9000 for success).
@@ -64,8 +72,10 @@ class PcscMifareReader final : public MifareReader {
   SCARDHANDLE card_ = 0;
   DWORD protocol_ = 0;
   bool resetOnRelease_ = false;
-  bool keyLoaded_ = false;  // the key slot holds loadedKey_ for this connection
+  bool keyLoaded_ = false;  // the reader holds loadedKey_ for this connection
   MifareKey loadedKey_{};
+  // The way of loading keys this reader took (an index into the forms tried), kept while open.
+  std::optional<std::size_t> keyForm_;
   const char* caller_ = "auto_open";
   Clock::time_point deadline_ = Clock::time_point::max();
 };

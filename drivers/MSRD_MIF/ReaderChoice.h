@@ -10,7 +10,8 @@ namespace keycard::drivers {
 inline constexpr char kReaderVariable[] = "KEYCARD_MIFARE_READER";
 // Named in the message that refuses any other value.
 inline constexpr char kReaderForms[] =
-    "unset or empty for the serial reader, \"pcsc\" for the first PC/SC reader, or "
+    "unset or empty for the serial reader, \"pcsc\" for the PC/SC reader holding a card (else the "
+    "first contactless one), or "
     "\"pcsc:TEXT\" for the first PC/SC reader whose name contains TEXT";
 
 struct ReaderChoice {

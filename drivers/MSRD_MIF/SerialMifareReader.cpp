@@ -20,7 +20,7 @@ std::int32_t SerialMifareReader::selectCard(SelectedCard& card) {
   std::vector<std::uint8_t> uid;
   const std::int32_t result = link::selectCard(line_, type, &uid);
   if (result != 0) return result;
-  card.isClassic1K = static_cast<link::CardType>(type) == link::CardType::Mifare1K;
+  card.hasClassicSector1 = static_cast<link::CardType>(type) == link::CardType::Mifare1K;
   card.uid = std::move(uid);
   return 0;
 }

@@ -3,12 +3,17 @@
 // back, or failing with the serial reader's codes within about a second, the caller's buffer and
 // the card left alone; the reader chosen by its name; pcscd stopped under an open reader.
 #include <gtest/gtest.h>
+#include <winscard.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 
 #include "link/Errors.h"
 #include "tests/drivers/DriverTestSupport.h"
@@ -27,20 +32,35 @@ using keycard::testing::vpcdPort;
 // The driver's own deadline is one second; this leaves room for a busy machine.
 constexpr std::chrono::milliseconds kPrompt{1500};
 
-// A card of `cardType` (none when empty) on the virtual reader "Virtual PCD 00 0<reader>".
+// Sector 1's trailer with access bits that let no key write its data blocks.
+constexpr char kSector1ReadOnly[] = "block 07: FFFFFFFFFFFF8F078769FFFFFFFFFFFF";
+
+// A card of `cardType` (none when empty) on the virtual reader "Virtual PCD 00 0<reader>", which
+// plays a reader of `family` ("" for the emulator's default).
 struct VirtualReader {
   explicit VirtualReader(const std::string& cardType, const std::string& keyA = "",
-                         const std::string& fault = "", int reader = 0, int faultFrom = 1) {
+                         const std::string& fault = "", int reader = 0,
+                         const std::string& family = "", bool readOnly = false, int faultFrom = 1) {
     if (!cardType.empty()) {
       keycard::testing::newCard(cardType, card, std::nullopt,
                                 keyA.empty() ? std::nullopt : std::optional(keyA));
     }
+    if (readOnly) makeSector1ReadOnly();
     keycard::testing::waitUntilVirtualReaderEmpty(reader);
     emulator.emplace(EmulatorOptions{.kind = "mifare",
                                      .card = card,
                                      .fault = fault,
                                      .faultFrom = faultFrom,
-                                     .vpcdPort = vpcdPort(reader)});
+                                     .vpcdPort = vpcdPort(reader),
+                                     .reader = family});
+  }
+
+  void makeSector1ReadOnly() const {
+    std::ifstream in(card);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::size_t at = text.find("block 07: ");
+    text.replace(at, std::strlen(kSector1ReadOnly), kSector1ReadOnly);
+    std::ofstream(card) << text;
   }
 
   TempDir folder;
@@ -58,9 +78,12 @@ struct PcscCase {
   const char* cardType;  // "" for none
   const char* keyA;      // "" for the factory key
   const char* fault;     // "" for none
+  const char* family;    // the reader's, "" for the emulator's default
+  bool readOnly;         // sector 1's access bits let no key write it
   std::int32_t readResult;
   std::int32_t writeResult;
   int faultFrom = 1;
+  bool readBackFromAnotherCard = false;  // the write's stderr line names both UIDs
   friend void PrintTo(const PcscCase& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -68,7 +91,8 @@ class PcscKeyCard : public ::testing::TestWithParam<PcscCase> {};
 
 TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   const PcscCase& row = GetParam();
-  const VirtualReader reader(row.cardType, row.keyA, row.fault, 0, row.faultFrom);
+  const VirtualReader reader(row.cardType, row.keyA, row.fault, 0, row.family, row.readOnly,
+                             row.faultFrom);
   const std::int32_t handle = promptly([] { return openPcsc(); }, kPrompt);
   ASSERT_GT(handle, 0);
 
@@ -79,31 +103,43 @@ TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
   ::testing::internal::CaptureStderr();
   readThenWriteWorkedRecord(kMifare, handle, reader.card, row.readResult, row.writeResult, kPrompt);
   const std::string said = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(said.find("is not a Mifare Classic 1K") != std::string::npos,
+  EXPECT_EQ(said.find("is no Mifare Classic nor compatible") != std::string::npos,
             row.readResult == kErrCardKind)
       << said;
   // A write read back from another card says so once, naming both.
   const std::string swapped = "wrkey_mif1: the write began on card ";
-  EXPECT_EQ(said.find(swapped) != std::string::npos, row.writeResult == kErrVerify) << said;
+  EXPECT_EQ(said.find(swapped) != std::string::npos, row.readBackFromAnotherCard) << said;
   EXPECT_EQ(said.find(swapped), said.rfind(swapped)) << said;
   EXPECT_EQ(closecomm(handle), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, PcscKeyCard,
-    ::testing::Values(PcscCase{"Classic1K", "mifare1k", "", "", 0, 0},
-                      PcscCase{"NoCard", "", "", "", kErrNoCard, kErrNoCard},
-                      PcscCase{"AnotherKeyA", "mifare1k", "A5A5A5A5A5A5", "", kErrAuth, kErrAuth},
-                      PcscCase{"Ultralight", "ultralight", "", "", kErrCardKind, kErrCardKind},
-                      // Taken away after the first block written: never reported written.
-                      PcscCase{"TornAfterTheFirstBlock", "mifare1k", "", "tear", 0, kErrNoCard},
-                      // Another card where it lay, with no removal for pcscd to report: the
-                      // rest of the write is refused, or the read-back meets another UID.
-                      PcscCase{"SwappedAfterTheFirstBlock", "mifare1k", "", "swap", 0, kErrReader},
-                      PcscCase{"SwappedBeforeTheReadBack", "mifare1k", "", "swap", 0, kErrVerify,
-                               2},
-                      // Each answer 800 ms late: the driver gives up within a second.
-                      PcscCase{"Late", "mifare1k", "", "late", kErrTimeout, kErrTimeout}),
+    ::testing::Values(
+        PcscCase{"Classic1K", "mifare1k", "", "", "acs", false, 0, 0},
+        PcscCase{"IdentivReader", "mifare1k", "", "", "identiv", false, 0, 0},
+        PcscCase{"OmnikeyReader", "mifare1k", "", "", "omnikey", false, 0, 0},
+        PcscCase{"Classic4K", "mifare4k", "", "", "identiv", false, 0, 0},
+        PcscCase{"PlusInSecurityLevel1", "plus-sl1", "", "", "omnikey", false, 0, 0},
+        PcscCase{"Sak88Chip", "sak88", "", "", "acs", false, 0, 0},
+        PcscCase{"NoCard", "", "", "", "", false, kErrNoCard, kErrNoCard},
+        PcscCase{"AnotherKeyA", "mifare1k", "A5A5A5A5A5A5", "", "", false, kErrAuth, kErrAuth},
+        PcscCase{"AnotherKeyAOnIdentiv", "mifare1k", "A5A5A5A5A5A5", "", "identiv", false, kErrAuth,
+                 kErrAuth},
+        PcscCase{"Ultralight", "ultralight", "", "", "", false, kErrCardKind, kErrCardKind},
+        // The card refuses the write: 63 00, 65 81, 69 86 by reader family.
+        PcscCase{"WriteRefusedOnAcs", "mifare1k", "", "", "acs", true, 0, kErrVerify},
+        PcscCase{"WriteRefusedOnIdentiv", "mifare1k", "", "", "identiv", true, 0, kErrVerify},
+        PcscCase{"WriteRefusedOnOmnikey", "plus-sl1", "", "", "omnikey", true, 0, kErrVerify},
+        // Taken away after the first block written: never reported written.
+        PcscCase{"TornAfterTheFirstBlock", "mifare1k", "", "tear", "", false, 0, kErrNoCard},
+        // Another card where it lay, with no removal for pcscd to report: the rest of the write
+        // is refused, or the read-back meets another UID.
+        PcscCase{"SwappedAfterTheFirstBlock", "mifare1k", "", "swap", "", false, 0, kErrVerify},
+        PcscCase{"SwappedBeforeTheReadBack", "mifare1k", "", "swap", "", false, 0, kErrVerify, 2,
+                 true},
+        // Each answer 800 ms late: the driver gives up within a second.
+        PcscCase{"Late", "mifare1k", "", "late", "", false, kErrTimeout, kErrTimeout}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(PcscReaderChoice, TakesTheFirstReaderWhoseNameMatchesAndNamesThemAllWhenNoneDoes) {
@@ -116,7 +152,8 @@ TEST(PcscReaderChoice, TakesTheFirstReaderWhoseNameMatchesAndNamesThemAllWhenNon
     const char* said;
   } rows[] = {
       {"pcsc:Virtual PCD 00 01", kAHandle, 0, ""},
-      {"pcsc", kAHandle, kErrNoCard, ""},  // "Virtual PCD 00 00", with no card
+      {"pcsc", kAHandle, 0, ""},  // the reader with the card, though listed second
+      {"pcsc:Virtual PCD 00 00", kAHandle, kErrNoCard, ""},
       {"pcsc:ACR122U", kErrPort, kErrNotOpen,
        "auto_open: no PC/SC reader's name contains \"ACR122U\"; the readers are "
        "\"Virtual PCD 00 00\", \"Virtual PCD 00 01\"\n"},
@@ -156,6 +193,40 @@ TEST(PcscRefusedKey, TheNextOperationFindsTheCardAfresh) {
   ASSERT_EQ(kMifare.read(handle, buffer), kErrAuth);
   keycard::testing::newCard("mifare1k", reader.card);  // the same card, now with the factory key
   EXPECT_EQ(promptly([&] { return kMifare.read(handle, buffer); }, kPrompt), 0);
+  closecomm(handle);
+}
+
+// Another program holding the card (pcsc_scan, a desktop daemon) is waited for within the
+// operation's second; one that holds it longer is a port error that names the cause.
+TEST(PcscBusyCard, IsWaitedForWithinTheOperationsSecond) {
+  using namespace std::chrono_literals;
+  const VirtualReader reader("mifare1k");
+  const std::int32_t handle = openPcsc();
+  ASSERT_GT(handle, 0);
+  const auto writeWhileHeldFor = [handle](std::chrono::milliseconds held) {
+    SCARDCONTEXT context = 0;
+    SCARDHANDLE card = 0;
+    DWORD protocol = 0;
+    SCardEstablishContext(SCARD_SCOPE_SYSTEM, nullptr, nullptr, &context);
+    EXPECT_EQ(SCardConnect(context, "Virtual PCD 00 00", SCARD_SHARE_EXCLUSIVE,
+                           SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol),
+              SCARD_S_SUCCESS);
+    std::thread holder([&] {
+      std::this_thread::sleep_for(held);
+      SCardDisconnect(card, SCARD_LEAVE_CARD);
+    });
+    KeyCard buffer = kWorkedRecord;
+    const std::int32_t written = promptly([&] { return kMifare.write(handle, buffer); }, kPrompt);
+    holder.join();
+    SCardReleaseContext(context);
+    return written;
+  };
+  EXPECT_EQ(writeWhileHeldFor(300ms), 0);
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(writeWhileHeldFor(2500ms), kErrPort);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("another program held the card on \"Virtual PCD 00 00\""), std::string::npos)
+      << said;
   closecomm(handle);
 }
 

@@ -1,14 +1,16 @@
 // The PC/SC reader against a stand-in for libpcsclite that answers from a script: what no
 // well-behaved virtual reader does on cue (a card that pcscd sees only on its next look, a reply
-// without a status word, a status word no card operation expects).
+// without a status word, a status word no card operation expects, each reader family's refusals).
 #include "drivers/MSRD_MIF/PcscMifareReader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <deque>
+#include <string>
 #include <vector>
 
 #include "link/Errors.h"
@@ -23,6 +25,7 @@ struct Script {
   std::deque<DWORD> readerStates;  // one a look; the last one stays
   std::deque<Bytes> replies;       // one a command
   std::vector<DWORD> releases;     // how the card was let go, each time
+  std::vector<Bytes> commands;     // as sent
 } script;
 
 const PcscLibrary kScripted = [] {
@@ -61,8 +64,10 @@ const PcscLibrary kScripted = [] {
     std::copy_n(classic1K.begin(), *length, atr);
     return SCARD_S_SUCCESS;
   };
-  library.transmit = [](SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE, DWORD, SCARD_IO_REQUEST*,
-                        LPBYTE reply, LPDWORD length) -> LONG {
+  library.transmit = [](SCARDHANDLE, const SCARD_IO_REQUEST*, LPCBYTE command, DWORD size,
+                        SCARD_IO_REQUEST*, LPBYTE reply, LPDWORD length) -> LONG {
+    script.commands.emplace_back(command, command + size);
+    if (script.replies.empty()) return SCARD_F_UNKNOWN_ERROR;  // a row that scripted too few
     const Bytes next = script.replies.front();
     script.replies.pop_front();
     *length = static_cast<DWORD>(next.size());
@@ -107,7 +112,7 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    script = {row.readerStates, row.replies, {}};
+    script = {row.readerStates, row.replies, {}, {}};
     script.replies.push_front({0x04, 0x11, 0x22, 0x33, 0x90, 0x00});  // the UID
     PcscMifareReader reader(&kScripted);
     reader.beginOperation("test", std::chrono::steady_clock::now() + std::chrono::seconds(1));
@@ -117,11 +122,87 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
     EXPECT_EQ(reader.selectCard(card), row.selected);
     link::MifareBlock block{};
     if (row.selected == 0) {
-      EXPECT_TRUE(card.isClassic1K);
+      EXPECT_TRUE(card.hasClassicSector1);
       EXPECT_EQ(card.uid, (Bytes{0x04, 0x11, 0x22, 0x33}));
       EXPECT_EQ(reader.readBlock(4, block), row.read);
       reader.releaseCard();
       EXPECT_EQ(script.releases, std::vector<DWORD>{row.release});
+    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(row.said), std::string::npos) << said;
+  }
+}
+
+// Status words "6988 9000 ..." as replies.
+std::deque<Bytes> statusWords(const std::string& text) {
+  std::deque<Bytes> replies;
+  for (std::size_t at = 0; at + 4 <= text.size(); at += 5) {
+    const auto word = std::stoul(text.substr(at, 4), nullptr, 16);
+    replies.push_back({static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)});
+  }
+  return replies;
+}
+
+// What was sent, a command a word: instruction, P1 and P2 in hex; for Authenticate "86/" and the
+// key number it names.
+std::string sent() {
+  std::string text;
+  for (const Bytes& command : script.commands) {
+    char word[12];
+    if (command[1] == 0x86) {
+      std::snprintf(word, sizeof word, " 86/%02X", command.back());
+    } else {
+      std::snprintf(word, sizeof word, " %02X%02X%02X", command[1], command[2], command[3]);
+    }
+    text += word;
+  }
+  return text.substr(1);
+}
+
+// Load Keys and Authenticate as each reader family takes them (the first form it takes is kept
+// for the next key), and the status words that tell a wrong key, a card that refused a write and
+// a reader that refused the command apart.
+TEST(PcscReader, FindsTheReadersKeyFormAndTellsTheCardsRefusalsFromTheReaders) {
+  const struct {
+    const char* name;
+    const char* replies;  // after the UID: loads, authentication, write, then the second key's
+    std::int32_t authenticated, written;
+    const char* sent;  // "" when the row is about the results
+    const char* said;
+  } rows[] = {
+      {"ACS", "9000 9000 9000 9000 9000", 0, 0, "CA0000 820000 86/00 D60004 820000 86/00", ""},
+      {"Identiv/SCM", "6988 9000 9000 9000 9000 9000", 0, 0,
+       "CA0000 820000 820060 86/01 D60004 820060 86/01", ""},
+      {"HID OMNIKEY", "6986 6B00 9000 9000 9000 9000 9000", 0, 0,
+       "CA0000 820000 820060 822000 86/00 D60004 822000 86/00", ""},
+      {"no form taken", "6988 6A86 6300", link::kErrReader, 0, "",
+       "none of the forms it was offered (FF 82 00 00: 69 88, FF 82 00 60: 6A 86, FF 82 20 00: "
+       "63 00)"},
+      {"a wrong key", "9000 6300", link::kErrAuth, 0, "", ""},
+      {"authentication refused", "9000 6988", link::kErrReader, 0, "", "(status word 69 88)"},
+      {"memory failure", "9000 9000 6581", 0, link::kErrVerify, "", "(status word 65 81)"},
+      {"a write the chip did not take", "9000 9000 6300", 0, link::kErrVerify, "", ""},
+      {"a write not allowed", "9000 9000 6986", 0, link::kErrVerify, "", ""},
+      {"a block the reader knows not", "9000 9000 6A82", 0, link::kErrReader, "", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    script = {{SCARD_STATE_PRESENT}, statusWords(row.replies), {}, {}};
+    script.replies.push_front({0x04, 0x11, 0x22, 0x33, 0x90, 0x00});  // the UID
+    PcscMifareReader reader(&kScripted);
+    reader.beginOperation("test", std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(reader.open(""), 0);
+    SelectedCard card;
+    ASSERT_EQ(reader.selectCard(card), 0);
+    EXPECT_EQ(reader.authenticateKeyA(4, MifareKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
+              row.authenticated);
+    if (row.authenticated == 0) {
+      EXPECT_EQ(reader.writeBlock(4, link::MifareBlock{}), row.written);
+    }
+    if (*row.sent != '\0') {
+      reader.authenticateKeyA(4, MifareKey{});
+      EXPECT_EQ(sent(), row.sent);
     }
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(said.find(row.said), std::string::npos) << said;

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <vector>
+
+#include "drivers/MSRD_MIF/PcscReaderPick.h"
 
 namespace keycard::drivers {
 namespace {
@@ -31,6 +34,34 @@ TEST(ReaderChoice, AcceptsTheSerialReaderAndPcscByNameAndNothingElse) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(parseReaderChoice(row.value), row.choice) << (row.value ? row.value : "(unset)");
+  }
+}
+
+// "pcsc" alone: the reader with a card, else the contactless slot of a two-slot reader.
+TEST(PcscReaderPick, TakesTheReaderHoldingACardElseAContactlessOne) {
+  const struct {
+    const char* why;
+    std::vector<ListedReader> readers;
+    std::size_t picked;
+  } rows[] = {
+      {"the card decides",
+       {{"ACS ACR1252 1S CL Reader PICC 00 00"}, {"Virtual PCD 00 01", true}},
+       1},
+      {"the contact slot listed first",
+       {{"HID Global OMNIKEY 5422 Smartcard Reader 00 00"},
+        {"HID Global OMNIKEY 5422CL Smartcard Reader 01 00"}},
+       1},
+      {"CL on its own", {{"Identiv uTrust 3720 F 00 00"}, {"Identiv uTrust 3720 F CL 00 01"}}, 1},
+      {"Contactless", {{"SCM SCR3310 00 00"}, {"SCM Microsystems SCL011 Contactless 01 00"}}, 1},
+      {"CL inside a name is no mark",
+       {{"SCM Microsystems SCL3711 00 00"}, {"CLASSIC Reader 01 00"}},
+       0},
+      {"a card in the contact slot still wins",
+       {{"Reader A 00 00", true}, {"Reader A PICC 00 01"}},
+       0},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(pickPcscReader(row.readers), row.picked) << row.why;
   }
 }
 

@@ -1,5 +1,5 @@
-// Which cards the ATR check lets through to the key card operations: a Mifare Classic 1K and
-// nothing that merely resembles one.
+// Which cards the ATR check lets through to the key card operations: a Mifare Classic or a card
+// compatible with one, and nothing that merely resembles one.
 #include "drivers/MSRD_MIF/StorageCardAtr.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "drivers/MSRD_MIF/ClassicCompatible.h"
 
 namespace keycard::drivers {
 namespace {
@@ -53,6 +55,28 @@ TEST(StorageCardAtr, NamesTheCardOnlyWhenTheAtrSaysSoInFull) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(storageCardOf(bytes(row.atr)), row.card) << row.name;
+  }
+}
+
+TEST(ClassicCompatible, GoesOnWithEveryClassicSector1AndNoOtherCard) {
+  const struct {
+    StorageCard card;
+    bool classic;
+  } rows[] = {
+      {{0x03, 0x0001}, true},   // 1K
+      {{0x03, 0x0002}, true},   // 4K
+      {{0x03, 0x0026}, true},   // Mini
+      {{0x03, 0x0036}, true},   // Plus SL1 2K
+      {{0x03, 0x0037}, true},   // Plus SL1 4K
+      {{0x03, 0xFF88}, true},   // named by SAK: a 1K-compatible chip
+      {{0x03, 0x0003}, false},  // Ultralight
+      {{0x03, 0xFF20}, false},  // ISO 14443-4 (DESFire, Plus SL3)
+      {{0x03, 0xFF28}, false},  // a Classic that also speaks ISO 14443-4
+      {{0x03, 0x0088}, false},  // a SAK without the FF before it
+      {{0x11, 0x0001}, false},  // another standard (ISO 15693)
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(isClassicCompatible(row.card), row.classic) << std::hex << row.card.name;
   }
 }
 

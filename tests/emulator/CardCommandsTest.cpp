@@ -59,7 +59,7 @@ TEST(CardCommands, AKeyOfItsOwnForAMifareCardAndAnUltralightWithoutARecord) {
        "an ultralight card holds no key-card record"},
       {{"new", "--type", "t5557", file, "--key-a", "A0A1A2A3A4A5"},
        kExitUsage,
-       "--key-a is for mifare1k"},
+       "--key-a is for Mifare Classic"},
       {{"new", "--type", "mifare1k", file, "--key-a", "A0A1A2A3A4"},
        kExitUsage,
        "--key-a is 12 hex digits"},

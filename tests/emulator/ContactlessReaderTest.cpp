@@ -31,6 +31,8 @@ struct Session {
   const char* name;
   CardType card;
   std::vector<Step> steps;
+  ReaderFamily reader = ReaderFamily::Acs;
+  const char* trailer7 = "";  // sector 1's trailer, when not the factory's
 };
 
 constexpr const char* kRecord = "0102030405060708090A0B0C0D0E0F10 1112131415161718";
@@ -44,8 +46,9 @@ class ContactlessReaderTest : public ::testing::Test {
     SCOPED_TRACE(session.name);
     Card card = blankCard(session.card, 0xC0FFEE01);
     if (holdsRecord(session.card)) setCardRecord(card, *recordFromHex(bytesText(kRecord)));
+    if (*session.trailer7 != '\0') card.blocks[7] = bytes(session.trailer7);
     saveCard(file_, card);
-    ContactlessReader reader(file_, warnings_);
+    ContactlessReader reader(file_, warnings_, session.reader);
     for (const Step& step : session.steps) {
       SCOPED_TRACE(step.command);
       if (step.command == kReset) {
@@ -82,7 +85,8 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
        {{"FF CA 00 00 00", "C0FFEE01 9000"},
         {"FF CA 00 00 04", "C0FFEE01 9000"},
         {"FF CA 00 00 02", "6C 04"},
-        {"FF CA 01 00 00", "6A 81"},  // an ATS only ISO 14443-4 cards have
+        {"FF CA 00 00 08", "C0FFEE01 6282"},  // all there is, and that it is less
+        {"FF CA 01 00 00", "6A 81"},          // an ATS only ISO 14443-4 cards have
         {"FF CA 00 01 00", "6B 00"},
         {"FF CA 00 00", "67 00"}}},
       {"blocks open only after the sector's key A",
@@ -106,6 +110,35 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
         {kAuthenticate4, "90 00"},
         {"FF B0 00 04 10", record4}}},
       {"an empty key slot opens nothing", CardType::Mifare1K, {{kAuthenticate4, "63 00"}}},
+      // Sector 1's access bits keep its data blocks from being written (C1 C2 C3 = 010).
+      {"an Identiv reader: the key slot named by key type, key 01; a write the card refuses",
+       CardType::Mifare1K,
+       {{kLoadFactoryKey, "69 88"},
+        {"FF 82 00 60 06 FFFFFFFFFFFF", "90 00"},
+        {kAuthenticate4, "69 88"},
+        {"FF 86 00 00 05 01 00 04 60 01", "90 00"},
+        {"FF B0 00 04 10", record4},
+        {std::string("FF D6 00 04 10 ") + kBlock, "65 81"},
+        {"FF B0 00 04 10", record4}},
+       ReaderFamily::Identiv,
+       "FFFFFFFFFFFF 8F078769 FFFFFFFFFFFF"},
+      {"an OMNIKEY reader: keys in its own store; a write the card refuses",
+       CardType::Mifare1K,
+       {{kLoadFactoryKey, "69 86"},
+        {"FF 82 20 00 06 FFFFFFFFFFFF", "90 00"},
+        {kAuthenticate4, "90 00"},
+        {"FF B0 00 04 10", record4},
+        {std::string("FF D6 00 04 10 ") + kBlock, "69 86"}},
+       ReaderFamily::Omnikey,
+       "FFFFFFFFFFFF 8F078769 FFFFFFFFFFFF"},
+      {"a 4K card: sectors of sixteen blocks from block 128",
+       CardType::Mifare4K,
+       {{kLoadFactoryKey, "90 00"},
+        {"FF 86 00 00 05 01 00 C8 60 00", "90 00"},
+        {"FF B0 00 CF 10", "000000000000 FF078069 FFFFFFFFFFFF 9000"},
+        {"FF B0 00 BF 10", "63 00"},
+        {std::string("FF D6 00 C0 10 ") + kBlock, "90 00"},
+        {std::string("FF D6 00 CF 10 ") + kBlock, "63 00"}}},
       {"reset, a card that leaves and another in its place close the sector, the reader keeps "
        "its keys",
        CardType::Mifare1K,
@@ -177,6 +210,11 @@ TEST(AnswerToReset, NamesTheCardForPcscAndLeavesOutTheChipsAContactlessReaderCan
   EXPECT_EQ(toHex(answerToReset(CardType::Mifare1K)), "3B8F8001804F0CA000000306030001000000006A");
   EXPECT_EQ(toHex(answerToReset(CardType::MifareUltralight)),
             "3B8F8001804F0CA0000003060300030000000068");
+  EXPECT_EQ(toHex(answerToReset(CardType::Mifare4K)), "3B8F8001804F0CA0000003060300020000000069");
+  EXPECT_EQ(toHex(answerToReset(CardType::MifarePlusSl1)),
+            "3B8F8001804F0CA000000306030036000000005D");
+  EXPECT_EQ(toHex(answerToReset(CardType::MifareSak88)),
+            "3B8F8001804F0CA00000030603FF88000000001C");
   EXPECT_TRUE(answerToReset(CardType::T5557).empty());
   EXPECT_TRUE(answerToReset(CardType::EM4469).empty());
 }

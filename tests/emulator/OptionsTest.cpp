@@ -51,6 +51,9 @@ TEST(ServeOptions, TakesWhatIsWholeAndRefusesTheRestByName) {
       {"--kind mifare --vpcd 40000 --card c --fault silent", "/p",
        "the faults are tear, swap and late"},
       {"--kind mifare --vpcd 40000", "/p", "--card is missing"},
+      {"--kind mifare --vpcd 1 --reader omnikey --card c", nullptr, ""},
+      {"--kind mifare --vpcd 1 --reader scm --card c", nullptr, "not 'scm'"},
+      {"--kind mifare --port COM1 --reader acs --card c", "/p", "it goes with --vpcd"},
       {"--kind mifare --card c", "/p", "--port is missing"},  // no --vpcd: the serial reader
   };
   for (const Row& row : rows) {

@@ -37,6 +37,7 @@ std::vector<std::string> commandLine(const EmulatorOptions& options) {
                                 options.card.string()};
   if (options.vpcdPort != 0) {
     args.insert(args.end(), {"--vpcd", std::to_string(options.vpcdPort)});
+    if (!options.reader.empty()) args.insert(args.end(), {"--reader", options.reader});
   } else {
     args.insert(args.end(), {"--port", "COM1"});
   }

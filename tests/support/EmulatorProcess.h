@@ -23,6 +23,8 @@ struct EmulatorOptions {
   int faultFrom = 1;  // the first request the fault spoils; earlier ones are answered soundly
   // Not 0: the card on the virtual PC/SC reader at 127.0.0.1:vpcdPort (kind "mifare", no port).
   int vpcdPort = 0;
+  std::string
+      reader{};  // with vpcdPort: "acs", "identiv" or "omnikey"; empty: the emulator's default
 };
 
 // Starts keycard-emulator on COM1, or with its card on the virtual PC/SC reader, and waits until

@@ -6,8 +6,8 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -34,17 +34,14 @@ bool running(pid_t pid) {
   return stat && field != "Z" && field != "X";
 }
 
-// A file system mounted on /run/pcscd itself is what the private pcscd runs beside; the machine's
-// pcscd keeps its socket in the file system of /run.
-bool privateSocketFolder() {
-  std::ifstream mounts("/proc/self/mountinfo");
-  for (std::string line; std::getline(mounts, line);) {
-    if (line.find(" /run/pcscd ") != std::string::npos &&
-        line.find(" - tmpfs ") != std::string::npos) {
-      return true;
-    }
-  }
-  return false;
+// The script starts its pcscd with a configuration folder of its own making: no other pcscd
+// names that folder on its command line.
+bool startedByTheScript(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline");
+  const std::string commandLine((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+  return commandLine.starts_with(std::string("pcscd") + '\0') &&
+         commandLine.find('\0' + variable("KEYCARD_PCSCD_CONFIG") + '\0') != std::string::npos;
 }
 
 }  // namespace
@@ -78,9 +75,7 @@ void waitUntilVirtualReaderEmpty(int reader) {
 
 void stopPrivatePcscd() {
   const pid_t pid = std::stoi(variable("KEYCARD_PCSCD_PID"));
-  const std::string namespaceOf = "/proc/" + std::to_string(pid) + "/ns/mnt";
-  if (!privateSocketFolder() || std::filesystem::read_symlink(namespaceOf) !=
-                                    std::filesystem::read_symlink("/proc/self/ns/mnt")) {
+  if (!startedByTheScript(pid)) {
     throw std::runtime_error("process " + std::to_string(pid) +
                              " is not a private pcscd beside this test: left alone");
   }

@@ -13,8 +13,8 @@ int vpcdPort(int reader = 0);
 // before, and never powered up afresh. Call it before starting a card on the virtual reader.
 void waitUntilVirtualReaderEmpty(int reader = 0);
 
-// Stops the private pcscd and returns once it is gone. Refuses (throws) outside a private mount
-// namespace, so a machine's own pcscd is never touched.
+// Stops the private pcscd and returns once it is gone. Refuses (throws) unless the process is the
+// pcscd the script started, so a machine's own pcscd is never touched.
 void stopPrivatePcscd();
 
 }  // namespace keycard::testing
