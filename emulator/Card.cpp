@@ -275,6 +275,9 @@ void setCardUid(Card& card, std::uint32_t uidSeed) {
       card.blocks.at(link::kEm4469UidWord) = blank.blocks.at(link::kEm4469UidWord);
       break;
     case CardType::Mifare1K:
+    case CardType::Mifare4K:
+    case CardType::MifarePlusSl1:
+    case CardType::MifareSak88:
       card.blocks.at(0) = blank.blocks.at(0);
       break;
     case CardType::MifareUltralight:
