@@ -50,7 +50,7 @@ void checkVpcdOptions(const ServeOptions& options, bool haveSerialOptions) {
 
 std::string_view usageText() {
   static const std::string text =
-      "usage: keycard-emulator --kind proximity|mifare --port COMn --card FILE\n"
+      "usage: keycard-emulator --kind proximity|mifare|pn532 --port COMn --card FILE\n"
       "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
       "                        [--log FILE]\n"
       "       keycard-emulator --kind mifare --vpcd PORT --card FILE\n"
@@ -79,7 +79,7 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
     };
     if (option == "--kind") {
       const auto kind = parseReaderKind(value());
-      if (!kind) throw UsageError("--kind is proximity or mifare, not '" + args[i] + "'");
+      if (!kind) throw UsageError("--kind is proximity, mifare or pn532, not '" + args[i] + "'");
       options.kind = *kind;
       haveKind = true;
     } else if (option == "--vpcd") {
@@ -120,6 +120,10 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
   if (options.vpcdPort != 0) {
     checkVpcdOptions(options, haveSerialOptions);
     return options;
+  }
+  // The oversize fault fakes a length byte of the serial readers' own frames.
+  if (options.kind == ReaderKind::Pn532 && options.fault == Fault::Oversize) {
+    throw UsageError("--fault oversize is for the serial readers' frames, not a PN532 board");
   }
   if (options.port.empty()) throw UsageError("--port is missing");
   if (options.portDir.empty()) {
