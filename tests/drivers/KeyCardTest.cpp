@@ -26,6 +26,7 @@ struct KeyCardCase {
   std::int32_t readResult;
   std::int32_t writeResult;
   bool wireDelay = false;
+  int faultFrom = 1;  // the first request the fault spoils, the open's included
   friend void PrintTo(const KeyCardCase& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -34,7 +35,8 @@ class KeyCardTest : public ::testing::TestWithParam<KeyCardCase> {};
 TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   const KeyCardCase& row = GetParam();
   const bool otherKey = std::string(row.fault) == "otherkey";
-  const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay);
+  const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay,
+                    row.faultFrom);
   if (otherKey) {
     emu::Card card = *emu::loadCard(bench.card);
     std::fill_n(card.blocks.at(7).begin(), 6, 0xA5);  // key A of sector 1
@@ -67,7 +69,19 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCardCase{"TornWrite", kProximity, "t5557", "tear", 0, kErrNoCard},
         // Each command's earlier reply: the first of each kind is sound, the next one is not.
         KeyCardCase{"Stale", kProximity, "t5557", "stale", kErrFrame, kErrFrame},
-        KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame}),
+        KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame},
+        // The board sleeps until the open wakes it, as a real one does after power-on. Its
+        // faults start after the open's two commands.
+        KeyCardCase{"Pn532", kPn532, "mifare1k", "", 0, 0},
+        KeyCardCase{"Pn532AtWireSpeed", kPn532, "mifare1k", "", 0, 0, true},
+        KeyCardCase{"Pn532NoCard", kPn532, "", "", kErrNoCard, kErrNoCard},
+        KeyCardCase{"Pn532OtherKey", kPn532, "mifare1k", "otherkey", kErrAuth, kErrAuth},
+        KeyCardCase{"Pn532Ultralight", kPn532, "ultralight", "", kErrCardKind, kErrCardKind},
+        KeyCardCase{"Pn532TornWrite", kPn532, "mifare1k", "tear", 0, kErrNoCard},
+        KeyCardCase{"Pn532Silent", kPn532, "mifare1k", "silent", kErrTimeout, kErrTimeout, false,
+                    3},
+        KeyCardCase{"Pn532BadChecksum", kPn532, "mifare1k", "corrupt", kErrFrame, kErrFrame, false,
+                    3}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A write whose read-back fails is reported with the read-back's error: never as written, and
