@@ -97,5 +97,39 @@ TEST(KeyCardReadBack, AFailedReadBackIsReportedAsItsOwnError) {
   kProximity.close(0);
 }
 
+// Unset, KEYCARD_MIFARE_READER lets the open find the reader on the port: each kind is found
+// after the other was asked first (the kind found last on the port is), answers soundly after
+// the other's request, and a port where nothing answers fails within the operation's time.
+TEST(MifareAutoOpen, FindsTheSerialReaderOrAPn532BoardAndGivesUpOnSilence) {
+  const keycard::testing::ScopedEnv choice("KEYCARD_MIFARE_READER", "");
+  const struct {
+    const char* kind;
+    const char* fault;
+    std::int32_t result;  // of the open; 0 for a handle
+  } rows[] = {
+      {"pn532", "", 0},
+      {"mifare", "", 0},
+      {"pn532", "", 0},
+      {"pn532", "silent", kErrTimeout},
+      {"mifare", "silent", kErrTimeout},
+      {"mifare", "", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.kind) + " " + row.fault);
+    const Bench bench(row.kind, "mifare1k", row.fault);
+    const std::int32_t handle = promptly(openMifareCom1, std::chrono::milliseconds(1500));
+    if (row.result != 0) {
+      EXPECT_EQ(handle, row.result);
+      continue;
+    }
+    ASSERT_GT(handle, 0);
+    KeyCard buffer = kWorkedRecord;
+    EXPECT_EQ(promptly([&] { return kMifare.read(handle, buffer); }), 0);
+    EXPECT_EQ(buffer, KeyCard{});
+    EXPECT_EQ(dv_beep(handle, 1), 0);  // a PN532 board has no buzzer and says so with 0
+    closecomm(handle);
+  }
+}
+
 }  // namespace
 }  // namespace keycard::drivers::testing
