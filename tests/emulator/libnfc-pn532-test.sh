@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # libnfc's own tools, a client that is not ours, on the emulated PN532 board: nfc-list sees the
-# card in the field, nfc-mfclassic reads all 64 blocks with the record where a key card keeps it,
-# a card with a key of its own reads nothing, and the claim mark a killed client leaves on the
-# line does not keep the next one out.
-#   libnfc-pn532-test.sh path/to/keycard-emulator
+# card in the field, nfc-mfclassic reads all 64 blocks with the record where a key card keeps it
+# (and the one our Mifare driver wrote), a card with a key of its own reads nothing, and the claim
+# mark a killed client leaves on the line does not keep the next one out.
+#   libnfc-pn532-test.sh path/to/keycard-emulator [path/to/keycard-walkthrough]
 set -euo pipefail
 
-emulator=${1:?usage: libnfc-pn532-test.sh path/to/keycard-emulator}
+emulator=${1:?usage: libnfc-pn532-test.sh path/to/keycard-emulator [path/to/keycard-walkthrough]}
+walkthrough=${2:+$(realpath "$2")}  # run from the work folder
 for tool in nfc-list nfc-mfclassic perl; do
   command -v "$tool" >/dev/null ||
     { echo "libnfc-pn532-test: $tool is missing: run scripts/install-deps.sh test" >&2; exit 1; }
@@ -79,6 +80,22 @@ if claim; then
   listing=$(nfc nfc-list) || fail "nfc-list was kept out after a claim left on the line: $listing"
 else
   echo "this kernel keeps no claim mark on a pseudo-terminal: nothing to check there"
+fi
+stop_board
+
+# A blank card written through the window by our own driver, which finds the board on the port by
+# itself: libnfc reads back the record it wrote.
+"$emulator" card new --type mifare1k "$work/written"
+start_board "$work/written"
+if [ -n "$walkthrough" ]; then
+  walked=$(cd "$work" && env -u KEYCARD_MIFARE_READER KEYCARD_PORT_DIR="$work" \
+    QT_QPA_PLATFORM=offscreen timeout 20 "$walkthrough" --mifare 2>&1) ||
+    fail "keycard-walkthrough could not write the card: $walked"
+  written=$("$emulator" card record "$work/written")
+  [ "$written" != "$(printf '0%.0s' $(seq 48))" ] || fail "the walkthrough left the card blank"
+  dumped=$(nfc nfc-mfclassic r a u written.mfd) || fail "nfc-mfclassic failed: $dumped"
+  read_record=$(od -An -tx1 -j64 -N24 "$work/written.mfd" 2>/dev/null | tr -d ' \n' | tr 'a-f' 'A-F')
+  [ "$read_record" = "$written" ] || fail "libnfc read '$read_record', our driver wrote '$written'"
 fi
 stop_board
 
