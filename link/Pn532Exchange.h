@@ -17,7 +17,6 @@ enum class Command : std::uint8_t {
   SamConfiguration = 0x14,
   InDataExchange = 0x40,
   InListPassiveTarget = 0x4A,
-  InRelease = 0x52,
 };
 
 // The ACK and the answer together: a board answers a Mifare command in a few milliseconds.

@@ -90,14 +90,9 @@ std::int32_t Pn532MifareReader::command(Command code, std::span<const std::uint8
 
 std::int32_t Pn532MifareReader::selectCard(SelectedCard& card) {
   std::vector<std::uint8_t> answer;
-  // A card the board still holds (authenticated, or halted by a refused key) is let go first,
-  // so that listing finds it afresh.
-  if (listed_) {
-    const std::uint8_t all[] = {0x00};
-    const std::int32_t released = command(Command::InRelease, all, answer);
-    if (released != 0) return released;
-    listed_ = false;
-  }
+  // Listing replaces the card the board held before (authenticated, or halted by a refused key:
+  // the board wakes a halted card), so an operation after a refused key needs nothing more.
+  listed_ = false;
   const std::uint8_t oneTypeACard[] = {0x01, 0x00};  // one target, 106 kbps type A
   std::int32_t result = command(Command::InListPassiveTarget, oneTypeACard, answer);
   if (result != 0) return result;

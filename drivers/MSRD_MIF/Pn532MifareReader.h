@@ -40,7 +40,7 @@ class Pn532MifareReader final : public MifareReader {
 
   link::SerialLine line_;
   bool awake_ = false;
-  bool listed_ = false;  // the board holds a target from the last selectCard
+  bool listed_ = false;  // the board holds the card the last selectCard found
   std::array<std::uint8_t, 4> authUid_{};
 };
 
