@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <chrono>
 #include <iostream>
 #include <utility>
 
@@ -79,8 +80,12 @@ class Session {
     }
     const Fault fault = faults_.next();
     if (fault == Fault::Silent) return std::nullopt;
-    auto wire = options_.wireDelay ? onTheWire(exchange.request.size() + exchange.ack.size()) : 0ns;
-    if (!send(exchange.ack, "ACK", wire)) return kExitOk;
+    // The answer is timed from when the ACK was due, not from when it went out, so the time the
+    // system takes to wake this process is not charged twice an exchange.
+    const auto ackDue =
+        std::chrono::steady_clock::now() +
+        (options_.wireDelay ? onTheWire(exchange.request.size() + exchange.ack.size()) : 0ns);
+    if (!send(exchange.ack, "ACK", ackDue - std::chrono::steady_clock::now())) return kExitOk;
     if (fault == Fault::Tear && exchange.wroteBlock && faults_.tearsAfterWrite()) {
       takeCardAway(options_.card);
     }
@@ -91,10 +96,13 @@ class Session {
     if (fault == Fault::Corrupt) answer[answer.size() - 2] ^= 0xFF;  // the DCS
     const Delivery delivery =
         shapeReply(fault == Fault::Corrupt ? Fault::None : fault, std::move(answer));
-    wire = options_.wireDelay ? onTheWire(delivery.bytes.size()) : 0ns;
+    const auto wire = options_.wireDelay ? onTheWire(delivery.bytes.size()) : 0ns;
     std::string note = exchange.answerNote;
     if (fault != Fault::None && fault != Fault::Tear) note += " (as faulted)";
-    if (!send(delivery.bytes, note, delivery.delay + wire)) return kExitOk;
+    if (!send(delivery.bytes, note,
+              ackDue + delivery.delay + wire - std::chrono::steady_clock::now())) {
+      return kExitOk;
+    }
     if (delivery.hangUpAfter) {
       std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
       awaitClientRead(line_, signals_);
