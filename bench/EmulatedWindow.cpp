@@ -33,7 +33,9 @@ EmulatedWindow::EmulatedWindow(ReaderKind kind, const std::string& cardType, boo
   testing::resetCardData();
   testing::newCard(cardType, dir_ / "card");
   testing::EmulatorOptions options;
-  options.kind = kind == ReaderKind::Proximity ? "proximity" : "mifare";
+  options.kind = kind == ReaderKind::Proximity     ? "proximity"
+                 : kind == ReaderKind::Pn532Mifare ? "pn532"
+                                                   : "mifare";
   options.card = dir_ / "card";
   options.wireDelay = wireDelay;
   options.log = log_;

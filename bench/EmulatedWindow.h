@@ -18,8 +18,9 @@ class Form1;
 namespace keycard::bench {
 
 // PcscMifare: a Mifare card on the virtual PC/SC reader of the private pcscd the benchmarks run
-// beside (scripts/private-pcscd.sh), reached with KEYCARD_MIFARE_READER=pcsc.
-enum class ReaderKind { Proximity, Mifare, PcscMifare };
+// beside (scripts/private-pcscd.sh), reached with KEYCARD_MIFARE_READER=pcsc. Pn532Mifare: the
+// emulated PN532 board on the port, found by the open itself.
+enum class ReaderKind { Proximity, Mifare, PcscMifare, Pn532Mifare };
 
 class EmulatedWindow {
  public:

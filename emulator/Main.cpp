@@ -10,6 +10,7 @@
 #include "emulator/Options.h"
 #include "emulator/Server.h"
 #include "emulator/VpcdCard.h"
+#include "emulator/pn532/Serve.h"
 #include "link/PortName.h"
 
 namespace {
@@ -22,8 +23,9 @@ int serveUntilStopped(const emu::ServeOptions& options) {
   const emu::StopSignals signals;
   emu::TrafficLog log = options.log.empty() ? emu::TrafficLog() : emu::TrafficLog(options.log);
   emu::removeInterruptedSaves(options.card, std::cerr);
-  return options.vpcdPort != 0 ? emu::serveVpcd(options, log, signals)
-                               : emu::serve(options, log, signals);
+  if (options.vpcdPort != 0) return emu::serveVpcd(options, log, signals);
+  if (options.kind == emu::ReaderKind::Pn532) return emu::pn532::serve(options, log, signals);
+  return emu::serve(options, log, signals);
 }
 
 }  // namespace

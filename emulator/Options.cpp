@@ -50,7 +50,7 @@ void checkVpcdOptions(const ServeOptions& options, bool haveSerialOptions) {
 
 std::string_view usageText() {
   static const std::string text =
-      "usage: keycard-emulator --kind proximity|mifare --port COMn --card FILE\n"
+      "usage: keycard-emulator --kind proximity|mifare|pn532 --port COMn --card FILE\n"
       "                        [--port-dir DIR] [--wire-delay] [--fault MODE [--fault-from N]]\n"
       "                        [--log FILE]\n"
       "       keycard-emulator --kind mifare --vpcd PORT [--reader acs|identiv|omnikey]\n"
@@ -83,7 +83,7 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
     };
     if (option == "--kind") {
       const auto kind = parseReaderKind(value());
-      if (!kind) throw UsageError("--kind is proximity or mifare, not '" + args[i] + "'");
+      if (!kind) throw UsageError("--kind is proximity, mifare or pn532, not '" + args[i] + "'");
       options.kind = *kind;
       haveKind = true;
     } else if (option == "--vpcd") {
@@ -131,6 +131,10 @@ ServeOptions parseServeOptions(std::span<const std::string> args,
     return options;
   }
   if (haveReaderFamily) throw UsageError("--reader names the PC/SC reader: it goes with --vpcd");
+  // The oversize fault fakes a length byte of the serial readers' own frames.
+  if (options.kind == ReaderKind::Pn532 && options.fault == Fault::Oversize) {
+    throw UsageError("--fault oversize is for the serial readers' frames, not a PN532 board");
+  }
   if (options.port.empty()) throw UsageError("--port is missing");
   if (options.portDir.empty()) {
     if (portDirFromEnvironment == nullptr || *portDirFromEnvironment == '\0') {

@@ -61,6 +61,13 @@ int PseudoTerminal::unread() const {
   return count;
 }
 
+bool PseudoTerminal::clearInputFlags(unsigned long mask) {
+  termios tio{};
+  if (slave_ < 0 || ::tcgetattr(slave_, &tio) != 0 || (tio.c_iflag & mask) == 0) return false;
+  tio.c_iflag &= ~static_cast<tcflag_t>(mask);
+  return ::tcsetattr(slave_, TCSANOW, &tio) == 0;
+}
+
 void PseudoTerminal::hangUp() {
   if (slave_ >= 0) ::close(slave_);
   if (master_ >= 0) ::close(master_);

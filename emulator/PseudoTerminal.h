@@ -17,6 +17,8 @@ class PseudoTerminal {
   const std::string& slavePath() const { return slavePath_; }
   // Bytes written to the line that the client has not read yet.
   int unread() const;
+  // Clears `mask` in the line's input flags (c_iflag); whether any of its bits were set.
+  bool clearInputFlags(unsigned long mask);
   // Ends the line: the client's reads then fail or return 0.
   void hangUp();
 

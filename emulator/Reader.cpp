@@ -22,6 +22,7 @@ std::vector<std::uint8_t> statusOnly(Status status) {
 std::optional<ReaderKind> parseReaderKind(std::string_view name) {
   if (name == "proximity") return ReaderKind::Proximity;
   if (name == "mifare") return ReaderKind::Mifare;
+  if (name == "pn532") return ReaderKind::Pn532;
   return std::nullopt;
 }
 

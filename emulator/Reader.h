@@ -14,9 +14,11 @@
 
 namespace keycard::emulator {
 
-enum class ReaderKind { Proximity, Mifare };
+// Pn532: a PN532 board, which emulator/pn532/ plays.
+enum class ReaderKind { Proximity, Mifare, Pn532 };
 
-std::optional<ReaderKind> parseReaderKind(std::string_view name);  // "proximity" or "mifare"
+// "proximity", "mifare" or "pn532"
+std::optional<ReaderKind> parseReaderKind(std::string_view name);
 std::string_view versionText(ReaderKind kind);
 std::string_view commandName(std::uint8_t command);  // with or without the reply bit
 std::string_view statusName(std::uint8_t status);

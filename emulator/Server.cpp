@@ -1,14 +1,12 @@
 #include "emulator/Server.h"
 
 #include <poll.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <stdexcept>
 
 #include "emulator/CardFile.h"
+#include "emulator/LineIo.h"
 #include "emulator/PortLink.h"
 #include "emulator/PortLock.h"
 #include "emulator/PseudoTerminal.h"
@@ -26,14 +24,6 @@ using namespace std::chrono_literals;
 // A request whose rest does not follow within this time is dropped, so a driver that died
 // mid-frame does not spoil the next one's first request. At 9600 baud a byte takes ~1 ms.
 constexpr auto kPartialFrameTimeout = 100ms;
-// A reply nobody reads for this long is dropped rather than blocking the emulator.
-constexpr auto kWriteTimeout = 1000ms;
-// Closing the master throws away what the client has not read yet, so a hang-up waits (this long
-// at most) for the half reply to be read, as it would be on a cable pulled mid-reply.
-constexpr auto kHangUpWait = 1000ms;
-// Written bytes reach the client's side of the line a moment after write() returns.
-constexpr auto kArrivalWait = 50ms;
-constexpr auto kHangUpPoll = 2ms;
 
 std::string describeReply(const link::Frame& reply) {
   std::string note(commandName(reply.command));
@@ -63,26 +53,13 @@ class Session {
         input.clear();
         continue;
       }
-      if (!readInto(input)) return kExitFailure;
+      if (!readInto(line_, input)) return kExitFailure;
       if (auto exitCode = answerComplete(input)) return *exitCode;
     }
     return kExitOk;
   }
 
  private:
-  bool readInto(std::vector<std::uint8_t>& input) {
-    std::uint8_t chunk[256];
-    const ssize_t got = ::read(line_.master(), chunk, sizeof chunk);
-    if (got > 0) {
-      input.insert(input.end(), chunk, chunk + got);
-      return true;
-    }
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) return true;
-    std::cerr << "keycard-emulator: the pseudo-terminal failed: "
-              << (got == 0 ? "end of file" : std::strerror(errno)) << '\n';
-    return false;
-  }
-
   // Answers every whole request in `input`, dropping the noise before each; an exit code when
   // the emulator must end.
   std::optional<int> answerComplete(std::vector<std::uint8_t>& input) {
@@ -139,44 +116,15 @@ class Session {
       // Logged before it goes out, so whoever has read the reply finds it in the log.
       log_.line("->", delivery.bytes, note);
     }
-    if (!writeAll(delivery.bytes))
+    if (!writeAll(line_, signals_, delivery.bytes))
       log_.line("!!", delivery.bytes, "dropped: nobody reads the line");
     if (delivery.hangUpAfter) {
       std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
-      awaitClientRead();
+      awaitClientRead(line_, signals_);
       line_.hangUp();
       return kExitHungUp;
     }
     return std::nullopt;
-  }
-
-  void awaitClientRead() {
-    auto waited = 0ms;
-    while (line_.unread() == 0 && waited < kArrivalWait && signals_.wait(-1, 0, kHangUpPoll)) {
-      waited += kHangUpPoll;
-    }
-    waited = 0ms;
-    while (line_.unread() > 0 && waited < kHangUpWait && signals_.wait(-1, 0, kHangUpPoll)) {
-      waited += kHangUpPoll;
-    }
-  }
-
-  bool writeAll(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-      const ssize_t written = ::write(line_.master(), bytes.data(), bytes.size());
-      if (written > 0) {
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-        continue;
-      }
-      if (written < 0 && errno == EINTR) continue;
-      bool writable = false;
-      if (written < 0 && errno == EAGAIN &&
-          signals_.wait(line_.master(), POLLOUT, kWriteTimeout, &writable) && writable) {
-        continue;
-      }
-      return false;
-    }
-    return true;
   }
 
   const ServeOptions& options_;

@@ -52,6 +52,8 @@ inline constexpr std::uint8_t kMifareKeyA = 0x60;
 // 9600 baud, 8N1: ten bit times a byte.
 inline constexpr unsigned kBaudRate = 9600;
 inline constexpr std::chrono::microseconds kByteTime{10'000'000 / kBaudRate};
+// A PN532 board's high-speed UART, also 8N1: about 87 µs a byte.
+inline constexpr unsigned kPn532BaudRate = 115200;
 // A reply that has not fully arrived by then never will.
 inline constexpr std::chrono::milliseconds kReplyTimeout{500};
 // A driver operation of many exchanges (a key-card write is 14) ends by then in all, so a reader

@@ -36,7 +36,11 @@ const char* permissionHint(int error) {
 
 constexpr char kInUse[] = "the port is in use by another program";
 
-bool configureRaw(int fd) {
+speed_t speedFor(unsigned baud) {
+  return baud == kPn532BaudRate ? B115200 : B9600;
+}
+
+bool configureRaw(int fd, speed_t speed) {
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) return false;
   cfmakeraw(&settings);
@@ -46,7 +50,7 @@ bool configureRaw(int fd) {
   // VMIN 1 keeps read() from returning 0 on an idle line, so 0 always means a hang-up.
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
-  if (cfsetispeed(&settings, B9600) != 0 || cfsetospeed(&settings, B9600) != 0) return false;
+  if (cfsetispeed(&settings, speed) != 0 || cfsetospeed(&settings, speed) != 0) return false;
   if (tcsetattr(fd, TCSANOW, &settings) != 0) return false;
   tcflush(fd, TCIOFLUSH);
   return true;
@@ -117,7 +121,7 @@ SerialLine::~SerialLine() {
   close();
 }
 
-std::int32_t SerialLine::open(const std::string& path, const char* caller) {
+std::int32_t SerialLine::open(const std::string& path, const char* caller, unsigned baud) {
   close();
   const TrustedPath device = followTrusted(path, geteuid());
   if (device.error != 0) {
@@ -157,7 +161,7 @@ std::int32_t SerialLine::open(const std::string& path, const char* caller) {
                              : error == ENOTTY                      ? "not a serial device"
                                                                     : std::strerror(error));
   }
-  if (!configureRaw(fd)) {
+  if (!configureRaw(fd, speedFor(baud))) {
     const int error = errno;
     ::close(fd);
     return reportOpenFailure(caller, path,

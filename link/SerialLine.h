@@ -1,6 +1,6 @@
-// The serial transport: a raw 9600-baud 8N1 line over plain termios, with deadline-bound writes
-// and reads. It knows nothing of frames; it only numbers the requests sent on it and keeps the
-// deadline of the operation under way.
+// The serial transport: a raw 8N1 line (9600 baud, or 115200 for a PN532 board) over plain termios,
+// with deadline-bound writes and reads. It knows nothing of frames; it only numbers the requests
+// sent on it and keeps the deadline of the operation under way.
 #pragma once
 
 #include <chrono>
@@ -36,8 +36,8 @@ class SerialLine {
   // process or another, is refused until close(). Only a terminal device that PortTrust.h
   // accepts is opened; a regular file or anything else is refused before it is opened for
   // writing. On failure writes one line "<caller>: cannot open <path>: <reason>" to stderr and
-  // returns kErrPort; 0 on success.
-  std::int32_t open(const std::string& path, const char* caller);
+  // returns kErrPort; 0 on success. `baud` is kBaudRate or kPn532BaudRate.
+  std::int32_t open(const std::string& path, const char* caller, unsigned baud = kBaudRate);
   void close();
   // False in a child process that inherited the line: replies go to whoever reads first, so
   // only the process that opened the line may use it.

@@ -7,7 +7,7 @@ set -euo pipefail
 seconds=${1:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-fuzz
-targets=(fuzz_field_codecs fuzz_text_routines fuzz_frame)
+targets=(fuzz_field_codecs fuzz_text_routines fuzz_frame fuzz_pn532_frame)
 
 "$root/scripts/install-deps.sh" fuzz
 

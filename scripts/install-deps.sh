@@ -11,7 +11,9 @@ set -euo pipefail
 # Building and running the window, the drivers and the emulator.
 run_packages=(cmake g++ make qt6-base-dev fonts-wqy-microhei)
 # The tests and benchmarks.
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
+  # libnfc's own tools read the emulated PN532 board as an independent client.
+  libnfc-bin libnfc-examples)
 # PC/SC readers: the header the Mifare driver builds against; pcscd and a virtual reader for the
 # tests and for `scripts/run.sh pcsc`.
 pcsc_build_packages=(pkg-config libpcsclite-dev)

@@ -68,9 +68,9 @@ std::variant<Walk, int> parse(int argc, char** argv) {
 void explainNoReader(bool mifare) {
   const char* kind = mifare ? "mifare" : "proximity";
   const QByteArray portDir = qgetenv("KEYCARD_PORT_DIR");
-  if (mifare && !qEnvironmentVariableIsEmpty("KEYCARD_MIFARE_READER")) {
-    std::cerr << "The PC/SC reader did not open (KEYCARD_MIFARE_READER="
-              << qgetenv("KEYCARD_MIFARE_READER").constData()
+  const QByteArray choice = qgetenv("KEYCARD_MIFARE_READER");
+  if (mifare && choice.startsWith("pcsc")) {
+    std::cerr << "The PC/SC reader did not open (KEYCARD_MIFARE_READER=" << choice.constData()
               << "): is pcscd running, with the reader and a card on it?\n";
   } else if (portDir.isEmpty()) {
     std::cerr << "No reader answered on COM1. Start keycard-emulator --kind " << kind

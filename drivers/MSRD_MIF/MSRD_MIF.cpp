@@ -1,7 +1,7 @@
 // The Mifare reader's exported operations. Each open reader has a handle above 0; handles are
 // not reused, so a stale handle never reaches another reader. KEYCARD_MIFARE_READER, read by each
-// auto_open, chooses the serial reader on the chosen port or a PC/SC reader; the card operations
-// are the same on both.
+// auto_open, chooses the reader on the chosen port (the serial reader or a PN532 board) or a PC/SC
+// reader; the card operations are the same on all of them.
 #include "drivers/MSRD_MIF/MSRD_MIF.h"
 
 #include <array>
@@ -16,6 +16,7 @@
 
 #include "drivers/MSRD_MIF/MifareCard.h"
 #include "drivers/MSRD_MIF/PcscMifareReader.h"
+#include "drivers/MSRD_MIF/Pn532MifareReader.h"
 #include "drivers/MSRD_MIF/ReaderChoice.h"
 #include "drivers/MSRD_MIF/SerialMifareReader.h"
 #include "drivers/MSRD_MIF/WorkerThread.h"
@@ -28,6 +29,7 @@ namespace {
 
 using keycard::drivers::MifareReader;
 using keycard::drivers::PcscMifareReader;
+using keycard::drivers::Pn532MifareReader;
 using keycard::drivers::refuse;
 using keycard::drivers::SerialMifareReader;
 using keycard::drivers::WorkerThread;
@@ -41,7 +43,22 @@ constexpr std::chrono::milliseconds kPcscDeadline{1000};
 
 struct SerialPort {
   std::int32_t handle = 0;  // 0 while closed
-  SerialMifareReader reader;
+  SerialMifareReader serial;
+  Pn532MifareReader pn532;
+  // Which of the two is open, or answered last: a port keeps its reader, so it is asked first.
+  bool onPn532 = false;
+
+  MifareReader& reader() {
+    return onPn532 ? static_cast<MifareReader&>(pn532) : static_cast<MifareReader&>(serial);
+  }
+  link::OperationScope operationScope() {
+    return onPn532 ? pn532.operationScope() : serial.operationScope();
+  }
+  void close() {
+    serial.close();
+    pn532.close();
+    handle = 0;
+  }
 };
 
 struct PcscSlot {
@@ -100,8 +117,8 @@ Result onReader(std::int32_t handle, const char* name, Operation operation) {
   if (handle > 0) {
     for (SerialPort& port : ports) {
       if (port.handle == handle) {
-        const link::OperationScope bounded = port.reader.operationScope();
-        return operation(static_cast<MifareReader&>(port.reader));
+        const link::OperationScope bounded = port.operationScope();
+        return operation(port.reader());
       }
     }
     if (pcsc.handle == handle) return onPcscReader<Result>(pcsc.reader, name, operation);
@@ -109,16 +126,45 @@ Result onReader(std::int32_t handle, const char* name, Operation operation) {
   return Result{refuse(link::kErrNotOpen, name, "no reader is open under handle %d", handle)};
 }
 
-std::int32_t openSerial(std::int32_t index) {
+std::int32_t openOne(SerialPort& port, bool pn532, const std::string& path) {
+  port.onPn532 = pn532;
+  return pn532 ? port.pn532.open(path, "auto_open") : port.serial.open(path, "auto_open");
+}
+
+// The serial reader or a PN532 board, whichever answers: the one that answered on this port last
+// is asked first, so an open costs one reader's silence only when the reader was changed. Neither
+// kind minds the other's request: the board's frames hold no byte that starts a request of the
+// serial reader, and the board skips everything before its own frame's start.
+std::int32_t openEither(SerialPort& port, const std::string& name, const std::string& path) {
+  const bool firstPn532 = port.onPn532;
+  std::int32_t result = openOne(port, firstPn532, path);
+  if (result != link::kErrTimeout && result != link::kErrFrame) return result;
+  const std::int32_t first = result;
+  result = openOne(port, !firstPn532, path);
+  if (result != link::kErrTimeout && result != link::kErrFrame) return result;
+  port.onPn532 = firstPn532;
+  return refuse(first == link::kErrFrame ? first : result, "auto_open",
+                "neither a serial Mifare reader nor a PN532 board answers on %s: check that the "
+                "reader is plugged in and powered, and that %s is its port",
+                name.c_str(), name.c_str());
+}
+
+std::int32_t openSerial(std::int32_t index, bool pn532Only) {
   if (index < 0 || index >= static_cast<std::int32_t>(kPortCount)) {
     return refuse(link::kErrArgument, "auto_open",
                   "port index %d is not one of 0 (COM1) to 9 (COM10)", index);
   }
   SerialPort& port = ports[static_cast<std::size_t>(index)];
-  port.reader.close();
-  port.handle = 0;
-  const std::optional<std::string> path = link::resolvePortName("COM" + std::to_string(index + 1));
-  const std::int32_t result = port.reader.open(*path, "auto_open");
+  port.close();
+  const std::string name = "COM" + std::to_string(index + 1);
+  const std::optional<std::string> path = link::resolvePortName(name);
+  std::int32_t result = pn532Only ? openOne(port, true, *path) : openEither(port, name, *path);
+  if (pn532Only && (result == link::kErrTimeout || result == link::kErrFrame)) {
+    result = refuse(result, "auto_open",
+                    "no PN532 board answers on %s: check its wiring, power "
+                    "and HSU switch setting, and that %s is its port",
+                    name.c_str(), name.c_str());
+  }
   if (result != 0) return result;
   port.handle = newHandle();
   return port.handle;
@@ -167,7 +213,7 @@ int32_t KEYCARD_CALL auto_open(int32_t* portIndex) {
                     drivers::kReaderVariable, variable, drivers::kReaderForms);
     }
     const std::scoped_lock lock(readersLock);
-    return choice->pcsc ? openPcsc(choice->nameContains) : openSerial(*portIndex);
+    return choice->pcsc ? openPcsc(choice->nameContains) : openSerial(*portIndex, choice->pn532);
   });
 }
 
@@ -177,8 +223,7 @@ int32_t KEYCARD_CALL closecomm(int32_t handle) {
     if (handle > 0) {
       for (SerialPort& port : ports) {
         if (port.handle == handle) {
-          port.reader.close();
-          port.handle = 0;
+          port.close();
           return 0;
         }
       }

@@ -7,6 +7,7 @@ namespace keycard::drivers {
 std::optional<ReaderChoice> parseReaderChoice(const char* value) {
   const std::string_view text = value == nullptr ? "" : value;
   if (text.empty()) return ReaderChoice{};
+  if (text == "pn532") return ReaderChoice{.pcsc = false, .nameContains = {}, .pn532 = true};
   constexpr std::string_view kPcsc = "pcsc";
   if (text == kPcsc) return ReaderChoice{.pcsc = true, .nameContains = {}};
   if (text.starts_with(kPcsc) && text[kPcsc.size()] == ':') {

@@ -1,5 +1,6 @@
 // Which reader libMSRD_MIF.so drives, chosen by KEYCARD_MIFARE_READER when a reader is opened:
-// the serial Mifare reader on the chosen port, or a PC/SC contactless reader picked by its name.
+// on the chosen port the serial Mifare reader or a PN532 board (whichever answers, or the board
+// alone), or a PC/SC contactless reader picked by its name.
 #pragma once
 
 #include <optional>
@@ -10,13 +11,14 @@ namespace keycard::drivers {
 inline constexpr char kReaderVariable[] = "KEYCARD_MIFARE_READER";
 // Named in the message that refuses any other value.
 inline constexpr char kReaderForms[] =
-    "unset or empty for the serial reader, \"pcsc\" for the PC/SC reader holding a card (else the "
-    "first contactless one), or "
+    "unset or empty for the reader that answers on the port, \"pn532\" for a PN532 board on "
+    "the port, \"pcsc\" for the PC/SC reader holding a card (else the first contactless one), or "
     "\"pcsc:TEXT\" for the first PC/SC reader whose name contains TEXT";
 
 struct ReaderChoice {
   bool pcsc = false;
   std::string nameContains;  // PC/SC only; empty matches every reader
+  bool pn532 = false;        // a PN532 board on the port, without asking for the serial reader
 
   bool operator==(const ReaderChoice&) const = default;
 };

@@ -26,7 +26,8 @@ struct KeyCardCase {
   std::int32_t readResult;
   std::int32_t writeResult;
   bool wireDelay = false;
-  int faultFrom = 1;  // for "swap": the block write after which another card lies on the reader
+  int faultFrom = 1;  // the first request the fault spoils, the open's included; for "swap", the
+                      // block write after which another card lies on the reader
   friend void PrintTo(const KeyCardCase& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -76,7 +77,19 @@ INSTANTIATE_TEST_SUITE_P(
                     false, 2},
         // Each command's earlier reply: the first of each kind is sound, the next one is not.
         KeyCardCase{"Stale", kProximity, "t5557", "stale", kErrFrame, kErrFrame},
-        KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame}),
+        KeyCardCase{"MifareStale", kMifare, "mifare1k", "stale", kErrFrame, kErrFrame},
+        // The board sleeps until the open wakes it, as a real one does after power-on. Its
+        // faults start after the open's two commands.
+        KeyCardCase{"Pn532", kPn532, "mifare1k", "", 0, 0},
+        KeyCardCase{"Pn532AtWireSpeed", kPn532, "mifare1k", "", 0, 0, true},
+        KeyCardCase{"Pn532NoCard", kPn532, "", "", kErrNoCard, kErrNoCard},
+        KeyCardCase{"Pn532OtherKey", kPn532, "mifare1k", "otherkey", kErrAuth, kErrAuth},
+        KeyCardCase{"Pn532Ultralight", kPn532, "ultralight", "", kErrCardKind, kErrCardKind},
+        KeyCardCase{"Pn532TornWrite", kPn532, "mifare1k", "tear", 0, kErrNoCard},
+        KeyCardCase{"Pn532Silent", kPn532, "mifare1k", "silent", kErrTimeout, kErrTimeout, false,
+                    3},
+        KeyCardCase{"Pn532BadChecksum", kPn532, "mifare1k", "corrupt", kErrFrame, kErrFrame, false,
+                    3}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A write whose read-back fails is reported with the read-back's error: never as written, and
@@ -90,6 +103,40 @@ TEST(KeyCardReadBack, AFailedReadBackIsReportedAsItsOwnError) {
   EXPECT_EQ(kProximity.write(0, buffer), kErrFrame);
   EXPECT_EQ(keycard::testing::cardRecord(bench.card), emu::toHex(kWorkedRecord));
   kProximity.close(0);
+}
+
+// Unset, KEYCARD_MIFARE_READER lets the open find the reader on the port: each kind is found
+// after the other was asked first (the kind found last on the port is), answers soundly after
+// the other's request, and a port where nothing answers fails within the operation's time.
+TEST(MifareAutoOpen, FindsTheSerialReaderOrAPn532BoardAndGivesUpOnSilence) {
+  const keycard::testing::ScopedEnv choice("KEYCARD_MIFARE_READER", "");
+  const struct {
+    const char* kind;
+    const char* fault;
+    std::int32_t result;  // of the open; 0 for a handle
+  } rows[] = {
+      {"pn532", "", 0},
+      {"mifare", "", 0},
+      {"pn532", "", 0},
+      {"pn532", "silent", kErrTimeout},
+      {"mifare", "silent", kErrTimeout},
+      {"mifare", "", 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.kind) + " " + row.fault);
+    const Bench bench(row.kind, "mifare1k", row.fault);
+    const std::int32_t handle = promptly(openMifareCom1, std::chrono::milliseconds(1500));
+    if (row.result != 0) {
+      EXPECT_EQ(handle, row.result);
+      continue;
+    }
+    ASSERT_GT(handle, 0);
+    KeyCard buffer = kWorkedRecord;
+    EXPECT_EQ(promptly([&] { return kMifare.read(handle, buffer); }), 0);
+    EXPECT_EQ(buffer, KeyCard{});
+    EXPECT_EQ(dv_beep(handle, 1), 0);  // a PN532 board has no buzzer and says so with 0
+    closecomm(handle);
+  }
 }
 
 }  // namespace

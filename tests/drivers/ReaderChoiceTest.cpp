@@ -11,7 +11,7 @@
 namespace keycard::drivers {
 namespace {
 
-TEST(ReaderChoice, AcceptsTheSerialReaderAndPcscByNameAndNothingElse) {
+TEST(ReaderChoice, AcceptsThePortsReaderAPn532BoardAndPcscByNameAndNothingElse) {
   const ReaderChoice serial{};
   const auto pcsc = [](const char* text) { return ReaderChoice{true, text}; };
   const struct {
@@ -20,6 +20,9 @@ TEST(ReaderChoice, AcceptsTheSerialReaderAndPcscByNameAndNothingElse) {
   } rows[] = {
       {nullptr, serial},
       {"", serial},
+      {"pn532", ReaderChoice{.pcsc = false, .nameContains = {}, .pn532 = true}},
+      {"PN532", std::nullopt},
+      {"pn532:", std::nullopt},
       {"pcsc", pcsc("")},
       {"pcsc:", pcsc("")},
       {"pcsc:ACR122U", pcsc("ACR122U")},

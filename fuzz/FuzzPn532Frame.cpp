@@ -1,0 +1,43 @@
+// The PN532 frame parser on any bytes: it stays inside its input, takes bytes only when it has
+// decided, and an information frame it accepts is exactly what the encoder makes of its body;
+// what the encoder makes parses back whole, and never early.
+#include <algorithm>
+#include <vector>
+
+#include "fuzz/FuzzText.h"
+#include "link/Pn532Frame.h"
+
+using keycard::fuzz::check;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace keycard::link::pn532;
+  // An exactly sized copy, so a read past the end is caught by the address sanitizer.
+  const std::vector<std::uint8_t> input(data, data + size);
+  std::vector<std::uint8_t> body;
+  std::size_t consumed = 0;
+  const Parse parse = parseFrame(input, body, consumed);
+  check(parse == Parse::Incomplete ? consumed == 0 : consumed > 0 && consumed <= size);
+  check(parse == Parse::Information || body.empty());
+  if (parse == Parse::Information) {
+    // From the start code on: the preamble's 00 may be missing.
+    const auto frame = encodeFrame(body);
+    const std::size_t from = frame.size() - 1;
+    check(from <= consumed &&
+          std::equal(frame.begin() + 1, frame.end(),
+                     input.begin() + static_cast<std::ptrdiff_t>(consumed - from)));
+  }
+
+  // The input as a body.
+  const std::vector<std::uint8_t> frame = encodeFrame(input);
+  check(frame.empty() == (size == 0 || size > kMaxBody));
+  if (frame.empty()) return 0;
+  const bool information = size >= 2 && (data[0] == kHostToBoard || data[0] == kBoardToHost);
+  std::vector<std::uint8_t> parsed;
+  const Parse whole = parseFrame(frame, parsed, consumed);
+  if (information) check(whole == Parse::Information && parsed == input);
+  check(consumed == frame.size());
+  for (std::size_t end = 0; end < frame.size(); ++end) {
+    check(parseFrame(std::span(frame).first(end), parsed, consumed) == Parse::Incomplete);
+  }
+  return 0;
+}
