@@ -46,11 +46,12 @@ const Card* Field::present() {
   const Card* card = reading.card && inRange(reading.card->type) ? &*reading.card : nullptr;
   std::optional<Uid> uid;
   if (card != nullptr) uid = cardUid(*card);
-  // A card that left, or another one put in its place, comes in unpowered: not selected, not
-  // authenticated, not halted.
-  if (uid != powered_) {
+  // A card that left, or another one put in its place (even one with the same UID), comes in
+  // unpowered: not selected, not authenticated, not halted.
+  if (uid != powered_ || cardFile_.cardChanges() != cardChangesSeen_) {
     powerOff();
     powered_ = uid;
+    cardChangesSeen_ = cardFile_.cardChanges();
   }
   return card;
 }

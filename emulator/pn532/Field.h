@@ -66,6 +66,7 @@ class Field {
   std::ostream& warnings_;
   std::string lastProblem_;
   std::optional<Uid> powered_;  // the UID of the card that has been in the field all along
+  std::uint64_t cardChangesSeen_ = 0;  // the card file's count of card changes at the last look
   bool selected_ = false;
   bool halted_ = false;
   std::optional<std::size_t> openSector_;

@@ -86,8 +86,13 @@ class Session {
         std::chrono::steady_clock::now() +
         (options_.wireDelay ? onTheWire(exchange.request.size() + exchange.ack.size()) : 0ns);
     if (!send(exchange.ack, "ACK", ackDue - std::chrono::steady_clock::now())) return kExitOk;
-    if (fault == Fault::Tear && exchange.wroteBlock && faults_.tearsAfterWrite()) {
-      takeCardAway(options_.card);
+    if ((fault == Fault::Tear || fault == Fault::Swap) && exchange.wroteBlock &&
+        faults_.cardChangesAfterWrite()) {
+      if (fault == Fault::Tear) {
+        takeCardAway(options_.card);
+      } else {
+        swapCard(options_.card);
+      }
     }
 
     Bytes answer = std::move(exchange.answer);
@@ -98,7 +103,7 @@ class Session {
         shapeReply(fault == Fault::Corrupt ? Fault::None : fault, std::move(answer));
     const auto wire = options_.wireDelay ? onTheWire(delivery.bytes.size()) : 0ns;
     std::string note = exchange.answerNote;
-    if (fault != Fault::None && fault != Fault::Tear) note += " (as faulted)";
+    if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap) note += " (as faulted)";
     if (!send(delivery.bytes, note,
               ackDue + delivery.delay + wire - std::chrono::steady_clock::now())) {
       return kExitOk;

@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(Pcsc, FaultThroughWindow, pcscCases(), caseName);
 // card operations.
 auto pn532Cases() {
   const std::string_view faults[] = {"silent",   "late",    "slow",   "stale", "corrupt",
-                                     "truncate", "garbage", "hangup", "tear"};
+                                     "truncate", "garbage", "hangup", "tear",  "swap"};
   std::vector<int> indices;
   for (std::string_view fault : faults) indices.push_back(faultIndex(fault));
   return ::testing::Combine(::testing::Values(3), ::testing::ValuesIn(indices),
