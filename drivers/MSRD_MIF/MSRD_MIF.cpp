@@ -93,19 +93,33 @@ Result onPcscReader(const std::shared_ptr<PcscMifareReader>& reader, const char*
   return Result{refuse(link::kErrTimeout, name, "the PC/SC reader did not answer within 1 s")};
 }
 
+// What `handle` opened: one serial port, the PC/SC reader, or nothing (both null). The caller
+// holds readersLock.
+struct Opened {
+  SerialPort* serial = nullptr;
+  PcscSlot* pcsc = nullptr;
+};
+
+Opened openedUnder(std::int32_t handle) {
+  if (handle > 0) {
+    for (SerialPort& port : ports) {
+      if (port.handle == handle) return {&port, nullptr};
+    }
+    if (pcsc.handle == handle) return {nullptr, &pcsc};
+  }
+  return {};
+}
+
 // Runs `operation` on the reader `handle` opened, or refuses an unknown handle.
 template <typename Result, typename Operation>
 Result onReader(std::int32_t handle, const char* name, Operation operation) {
   const std::scoped_lock lock(readersLock);
-  if (handle > 0) {
-    for (SerialPort& port : ports) {
-      if (port.handle == handle) {
-        const link::OperationScope bounded = port.reader.operationScope();
-        return operation(static_cast<MifareReader&>(port.reader));
-      }
-    }
-    if (pcsc.handle == handle) return onPcscReader<Result>(pcsc.reader, name, operation);
+  const Opened opened = openedUnder(handle);
+  if (opened.serial != nullptr) {
+    const link::OperationScope bounded = opened.serial->reader.operationScope();
+    return operation(static_cast<MifareReader&>(opened.serial->reader));
   }
+  if (opened.pcsc != nullptr) return onPcscReader<Result>(opened.pcsc->reader, name, operation);
   return Result{refuse(link::kErrNotOpen, name, "no reader is open under handle %d", handle)};
 }
 
@@ -174,18 +188,15 @@ int32_t KEYCARD_CALL auto_open(int32_t* portIndex) {
 int32_t KEYCARD_CALL closecomm(int32_t handle) {
   return noThrow([&] {
     const std::scoped_lock lock(readersLock);
-    if (handle > 0) {
-      for (SerialPort& port : ports) {
-        if (port.handle == handle) {
-          port.reader.close();
-          port.handle = 0;
-          return 0;
-        }
-      }
-      if (pcsc.handle == handle) {
-        closePcsc();
-        return 0;
-      }
+    const Opened opened = openedUnder(handle);
+    if (opened.serial != nullptr) {
+      opened.serial->reader.close();
+      opened.serial->handle = 0;
+      return 0;
+    }
+    if (opened.pcsc != nullptr) {
+      closePcsc();
+      return 0;
     }
     // Quietly: callers close 0 and a failed open's result as a matter of course.
     return static_cast<std::int32_t>(link::kErrNotOpen);
