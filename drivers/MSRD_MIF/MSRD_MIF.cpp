@@ -123,35 +123,34 @@ Result onReader(std::int32_t handle, const char* name, Operation operation) {
   return Result{refuse(link::kErrNotOpen, name, "no reader is open under handle %d", handle)};
 }
 
-std::int32_t openSerial(std::int32_t index) {
+std::int32_t openSerial(std::int32_t index, const char* caller) {
   if (index < 0 || index >= static_cast<std::int32_t>(kPortCount)) {
-    return refuse(link::kErrArgument, "auto_open",
-                  "port index %d is not one of 0 (COM1) to 9 (COM10)", index);
+    return refuse(link::kErrArgument, caller, "port index %d is not one of 0 (COM1) to 9 (COM10)",
+                  index);
   }
   SerialPort& port = ports[static_cast<std::size_t>(index)];
   port.reader.close();
   port.handle = 0;
   const std::optional<std::string> path = link::resolvePortName("COM" + std::to_string(index + 1));
-  const std::int32_t result = port.reader.open(*path, "auto_open");
+  const std::int32_t result = port.reader.open(*path, caller);
   if (result != 0) return result;
   port.handle = newHandle();
   return port.handle;
 }
 
-std::int32_t openPcsc(const std::string& nameContains) {
+std::int32_t openPcsc(const std::string& nameContains, const char* caller) {
   closePcsc();
   auto reader = std::make_shared<PcscMifareReader>();
   const auto deadline = WorkerThread::Clock::now() + kPcscDeadline;
   const auto opened = pcscWorker().run(
-      [reader, nameContains, deadline] {
-        reader->beginOperation("auto_open", deadline);
+      [reader, nameContains, deadline, caller] {
+        reader->beginOperation(caller, deadline);
         return reader->open(nameContains);
       },
       deadline);
   if (!opened || *opened != 0) {
     retire(std::move(reader));
-    return opened ? *opened
-                  : refuse(link::kErrPort, "auto_open", "pcscd did not answer within 1 s");
+    return opened ? *opened : refuse(link::kErrPort, caller, "pcscd did not answer within 1 s");
   }
   pcsc = {newHandle(), std::move(reader)};
   return pcsc.handle;
@@ -170,18 +169,19 @@ std::int32_t refuseBuffer(const char* operation) {
 }  // namespace
 
 int32_t KEYCARD_CALL auto_open(int32_t* portIndex) {
+  const char* const caller = __func__;
   return noThrow([&] {
     if (portIndex == nullptr) {
-      return refuse(link::kErrArgument, "auto_open", "no port index: the cell is null");
+      return refuse(link::kErrArgument, caller, "no port index: the cell is null");
     }
     const char* variable = std::getenv(drivers::kReaderVariable);
     const std::optional<drivers::ReaderChoice> choice = drivers::parseReaderChoice(variable);
     if (!choice) {
-      return refuse(link::kErrArgument, "auto_open", "%s=\"%s\" names no reader: leave it %s",
+      return refuse(link::kErrArgument, caller, "%s=\"%s\" names no reader: leave it %s",
                     drivers::kReaderVariable, variable, drivers::kReaderForms);
     }
     const std::scoped_lock lock(readersLock);
-    return choice->pcsc ? openPcsc(choice->nameContains) : openSerial(*portIndex);
+    return choice->pcsc ? openPcsc(choice->nameContains, caller) : openSerial(*portIndex, caller);
   });
 }
 
@@ -204,37 +204,40 @@ int32_t KEYCARD_CALL closecomm(int32_t handle) {
 }
 
 int32_t KEYCARD_CALL dv_beep(int32_t handle, int32_t value) {
+  const char* const caller = __func__;
   return noThrow([&] {
     if (value < 0 || value > 0xFF) {
-      return refuse(link::kErrArgument, "dv_beep", "beep value %d is not one of 0 to 255", value);
+      return refuse(link::kErrArgument, caller, "beep value %d is not one of 0 to 255", value);
     }
-    return onReader<std::int32_t>(handle, "dv_beep", [value](MifareReader& reader) {
+    return onReader<std::int32_t>(handle, caller, [value](MifareReader& reader) {
       return reader.beep(static_cast<std::uint8_t>(value));
     });
   });
 }
 
 int32_t KEYCARD_CALL wrkey_mif1(int32_t handle, intptr_t* bufferCell) {
+  const char* const caller = __func__;
   return noThrow([&] {
     const unsigned char* buffer = bufferIn(bufferCell);
-    if (buffer == nullptr) return refuseBuffer("wrkey_mif1");
+    if (buffer == nullptr) return refuseBuffer(caller);
     link::KeyCardImage image{};
     std::memcpy(image.data(), buffer, image.size());
-    return onReader<std::int32_t>(handle, "wrkey_mif1", [image](MifareReader& reader) {
+    return onReader<std::int32_t>(handle, caller, [image](MifareReader& reader) {
       return drivers::writeMifareKeyCard(reader, image);
     });
   });
 }
 
 int32_t KEYCARD_CALL rdkey_mif1(int32_t handle, intptr_t* bufferCell) {
+  const char* const caller = __func__;
   return noThrow([&] {
     unsigned char* buffer = bufferIn(bufferCell);
-    if (buffer == nullptr) return refuseBuffer("rdkey_mif1");
+    if (buffer == nullptr) return refuseBuffer(caller);
     struct Read {
       std::int32_t result;
       link::KeyCardImage image{};
     };
-    const Read read = onReader<Read>(handle, "rdkey_mif1", [](MifareReader& reader) {
+    const Read read = onReader<Read>(handle, caller, [](MifareReader& reader) {
       Read done{0};
       done.result = drivers::readMifareKeyCard(reader, done.image);
       return done;
