@@ -6,12 +6,12 @@
 #include <mutex>
 #include <string>
 
-#include "drivers/DriverApi.h"  // KEYCARD_CALL, the drivers' calling convention
+#include "drivers/DriverApi.h"  // the drivers' calling convention and codes
 
 namespace keycard::reader {
 
 // What every operation returns when its library or the operation itself cannot be found.
-inline constexpr std::int32_t kMissingDriver = -20;
+inline constexpr std::int32_t kMissingDriver = KEYCARD_ERR_MISSING_DRIVER;
 
 class LazyLibrary {
  public:

@@ -19,19 +19,17 @@
 #include "drivers/MSRD_MIF/ReaderChoice.h"
 #include "drivers/MSRD_MIF/SerialMifareReader.h"
 #include "drivers/MSRD_MIF/WorkerThread.h"
-#include "drivers/Refusal.h"
 #include "link/Errors.h"
-#include "link/NoThrow.h"
 #include "link/PortName.h"
 
 namespace {
 
 using keycard::drivers::MifareReader;
+using keycard::drivers::noThrow;
 using keycard::drivers::PcscMifareReader;
 using keycard::drivers::refuse;
 using keycard::drivers::SerialMifareReader;
 using keycard::drivers::WorkerThread;
-using keycard::link::noThrow;
 namespace link = keycard::link;
 namespace drivers = keycard::drivers;
 
