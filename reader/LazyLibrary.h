@@ -32,15 +32,18 @@ class LazyLibrary {
   void* handle_ = nullptr;
 };
 
-// The operation `symbol` of `library` as a function of type Fn (callers keep it in a static).
+// The operation `symbol` of `library` as a function of type Fn, the type its driver's header
+// declares (callers keep it in a static).
 template <typename Fn>
 Fn* resolveAs(LazyLibrary& library, const char* symbol) {
   return reinterpret_cast<Fn*>(library.resolve(symbol));
 }
 
-// Calls a bound operation, or reports the missing driver.
-template <typename Fn, typename... Args>
-std::int32_t callBound(Fn* bound, Args... args) {
+// Calls a bound operation, or reports the missing driver. The arguments' types must be exactly
+// the operation's, so a binding whose signature has drifted from the driver's header does not
+// compile.
+template <typename... Params>
+std::int32_t callBound(std::int32_t(KEYCARD_CALL* bound)(Params...), Params... args) {
   return bound != nullptr ? bound(args...) : kMissingDriver;
 }
 
