@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "drivers/Refusal.h"
+#include "drivers/DriverApi.h"
 #include "link/Errors.h"
 
 namespace keycard::drivers {

@@ -173,7 +173,7 @@ bool mifareKeyMayWrite(const Card& card, std::size_t block, bool keyB) {
   }
 }
 
-void setMifareKeyA(Card& card, const std::array<std::uint8_t, 6>& key) {
+void setMifareKeyA(Card& card, const link::MifareKey& key) {
   for (std::size_t block = 0; block < card.blocks.size(); ++block) {
     if (isMifareTrailer(block)) std::ranges::copy(key, card.blocks[block].begin());
   }

@@ -59,14 +59,14 @@ std::size_t blockSize(CardType type);
 // Mifare Classic: four blocks a sector in the first 128 blocks, sixteen beyond; the last block of
 // each sector is its trailer.
 inline constexpr std::size_t kMifareBlocksPerSector = 4;
-inline constexpr std::array<std::uint8_t, 6> kMifareFactoryKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+inline constexpr link::MifareKey kMifareFactoryKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 std::size_t mifareSector(std::size_t block);
 bool isMifareTrailer(std::size_t block);
 std::size_t mifareTrailerOf(std::size_t block);
 // Whether the sector's access bits let key A (or B) write the data block `block`.
 bool mifareKeyMayWrite(const Card& card, std::size_t block, bool keyB);
 // Key A of every sector: a card issued with a key of its own instead of the factory key.
-void setMifareKeyA(Card& card, const std::array<std::uint8_t, 6>& key);
+void setMifareKeyA(Card& card, const link::MifareKey& key);
 
 // Whether the card holds a key-card record at all (an Ultralight does not).
 bool holdsRecord(CardType type);

@@ -47,7 +47,7 @@ void newCard(std::span<const std::string> args) {
   Card card = blankCard(*type, uidSeedFor(file));
   if (record) setCardRecord(card, *record);
   if (keyA) {
-    std::array<std::uint8_t, 6> key{};
+    link::MifareKey key{};
     std::ranges::copy(*keyA, key.begin());
     setMifareKeyA(card, key);
   }

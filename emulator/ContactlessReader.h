@@ -59,7 +59,7 @@ class ContactlessReader {
   void resetCard();
 
  private:
-  using Key = std::array<std::uint8_t, 6>;
+  using Key = link::MifareKey;
 
   Bytes getData(std::span<const std::uint8_t> command);
   Bytes loadKey(std::span<const std::uint8_t> command);

@@ -2,6 +2,7 @@
 // statuses and timing. PROTOCOL.md beside this file describes it for people.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +49,8 @@ enum class CardType : std::uint8_t {
 };
 
 inline constexpr std::uint8_t kMifareKeyA = 0x60;
+// A Mifare sector key, as a reader loads it and a card checks it.
+using MifareKey = std::array<std::uint8_t, 6>;
 
 // 9600 baud, 8N1: ten bit times a byte.
 inline constexpr unsigned kBaudRate = 9600;

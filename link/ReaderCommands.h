@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "link/Protocol.h"
 #include "link/SerialLine.h"
 
 namespace keycard::link {
-
-using MifareKey = std::array<std::uint8_t, 6>;
 
 std::int32_t getVersion(SerialLine& line, std::string* version = nullptr);
 std::int32_t controlRf(SerialLine& line, std::uint8_t mode);

@@ -1,7 +1,7 @@
 # The .deb made by `cpack` in the build folder. Its Depends must name every shared library the
-# programs load, or it installs cleanly and then nothing starts. dpkg-shlibdeps (dpkg-dev, with
-# file to find the programs) derives them with exact versions; where it is missing,
-# DebianDepends.cmake names them itself with the versions this build was made against.
+# programs load, or it installs cleanly and then nothing starts: dpkg-shlibdeps (dpkg-dev, with
+# file to find the programs) derives them with exact versions, and cpack refuses to build the
+# package without it.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME keycard-encoder)
 set(CPACK_PACKAGE_CONTACT "Key card encoder developers <keycard@localhost>")
@@ -16,24 +16,6 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
 # PC/SC readers: the library is loaded only when one is opened, so it is not a dependency.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pcscd, libpcsclite1, libccid, pcsc-tools")
 
-# The libraries the programs are linked against (the drivers are loaded from the package itself;
-# Qt's display plugins come with libqt6gui6). CPACK_-prefixed, so cpack sees it.
-execute_process(COMMAND getconf GNU_LIBC_VERSION OUTPUT_VARIABLE glibc
-                OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-string(REGEX MATCH "[0-9]+\\.[0-9]+" glibc_version "${glibc}")
-string(REGEX MATCH "^[0-9]+" gcc_major "${CMAKE_CXX_COMPILER_VERSION}")
-set(library_depends "libc6 (>= ${glibc_version})" "libgcc-s1")
-if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-  list(APPEND library_depends "libstdc++6 (>= ${gcc_major})")
-else()
-  list(APPEND library_depends "libstdc++6")
-endif()
-if(KEYCARD_BUILD_UI)
-  foreach(module core gui widgets)
-    list(APPEND library_depends "libqt6${module}6 (>= ${KEYCARD_QT_VERSION})")
-  endforeach()
-endif()
-list(JOIN library_depends ", " CPACK_KEYCARD_LIBRARY_DEPENDS)
-
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/DebianDepends.cmake)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/RequireShlibdeps.cmake)
 include(CPack)

@@ -6,12 +6,12 @@
 #include <mutex>
 #include <string>
 
-#include "drivers/DriverApi.h"  // KEYCARD_CALL, the drivers' calling convention
+#include "drivers/DriverApi.h"  // the drivers' calling convention and codes
 
 namespace keycard::reader {
 
 // What every operation returns when its library or the operation itself cannot be found.
-inline constexpr std::int32_t kMissingDriver = -20;
+inline constexpr std::int32_t kMissingDriver = KEYCARD_ERR_MISSING_DRIVER;
 
 class LazyLibrary {
  public:
@@ -32,15 +32,18 @@ class LazyLibrary {
   void* handle_ = nullptr;
 };
 
-// The operation `symbol` of `library` as a function of type Fn (callers keep it in a static).
+// The operation `symbol` of `library` as a function of type Fn, the type its driver's header
+// declares (callers keep it in a static).
 template <typename Fn>
 Fn* resolveAs(LazyLibrary& library, const char* symbol) {
   return reinterpret_cast<Fn*>(library.resolve(symbol));
 }
 
-// Calls a bound operation, or reports the missing driver.
-template <typename Fn, typename... Args>
-std::int32_t callBound(Fn* bound, Args... args) {
+// Calls a bound operation, or reports the missing driver. The arguments' types must be exactly
+// the operation's, so a binding whose signature has drifted from the driver's header does not
+// compile.
+template <typename... Params>
+std::int32_t callBound(std::int32_t(KEYCARD_CALL* bound)(Params...), Params... args) {
   return bound != nullptr ? bound(args...) : kMissingDriver;
 }
 

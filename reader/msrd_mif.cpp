@@ -1,5 +1,6 @@
 #include "reader/msrd_mif.h"
 
+#include "drivers/MSRD_MIF/MSRD_MIF.h"
 #include "reader/LazyLibrary.h"
 
 namespace keycard::msrd_mif {
@@ -10,35 +11,33 @@ reader::LazyLibrary& library() {
   return instance;
 }
 
-using PortCell = std::int32_t KEYCARD_CALL(std::int32_t*);
-using HandleOnly = std::int32_t KEYCARD_CALL(std::int32_t);
-using HandleValue = std::int32_t KEYCARD_CALL(std::int32_t, std::int32_t);
-using HandleCell = std::int32_t KEYCARD_CALL(std::int32_t, std::intptr_t*);
-
 }  // namespace
 
+// Each operation binds the symbol of its own name (__func__) once, at its first call, as the
+// type the driver's header declares.
+
 std::int32_t auto_open(std::int32_t* portIndex) {
-  static auto* const bound = reader::resolveAs<PortCell>(library(), "auto_open");
+  static auto* const bound = reader::resolveAs<decltype(::auto_open)>(library(), __func__);
   return reader::callBound(bound, portIndex);
 }
 
 std::int32_t closecomm(std::int32_t handle) {
-  static auto* const bound = reader::resolveAs<HandleOnly>(library(), "closecomm");
+  static auto* const bound = reader::resolveAs<decltype(::closecomm)>(library(), __func__);
   return reader::callBound(bound, handle);
 }
 
 std::int32_t dv_beep(std::int32_t handle, std::int32_t value) {
-  static auto* const bound = reader::resolveAs<HandleValue>(library(), "dv_beep");
+  static auto* const bound = reader::resolveAs<decltype(::dv_beep)>(library(), __func__);
   return reader::callBound(bound, handle, value);
 }
 
 std::int32_t wrkey_mif1(std::int32_t handle, std::intptr_t* bufferCell) {
-  static auto* const bound = reader::resolveAs<HandleCell>(library(), "wrkey_mif1");
+  static auto* const bound = reader::resolveAs<decltype(::wrkey_mif1)>(library(), __func__);
   return reader::callBound(bound, handle, bufferCell);
 }
 
 std::int32_t rdkey_mif1(std::int32_t handle, std::intptr_t* bufferCell) {
-  static auto* const bound = reader::resolveAs<HandleCell>(library(), "rdkey_mif1");
+  static auto* const bound = reader::resolveAs<decltype(::rdkey_mif1)>(library(), __func__);
   return reader::callBound(bound, handle, bufferCell);
 }
 

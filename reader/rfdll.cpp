@@ -1,5 +1,6 @@
 #include "reader/rfdll.h"
 
+#include "drivers/rfdll/rfdll.h"
 #include "reader/LazyLibrary.h"
 
 namespace keycard::rfdll {
@@ -10,10 +11,8 @@ reader::LazyLibrary& library() {
   return instance;
 }
 
-using HexToStr = std::int32_t KEYCARD_CALL(const unsigned char*, char*, std::int32_t);
-
-HexToStr* bound() {
-  static auto* const operation = reader::resolveAs<HexToStr>(library(), "hextostr");
+decltype(::hextostr)* bound() {
+  static auto* const operation = reader::resolveAs<decltype(::hextostr)>(library(), "hextostr");
   return operation;
 }
 

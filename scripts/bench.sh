@@ -4,7 +4,8 @@
 # goes to stderr. Extra arguments go to keycard-bench, e.g. --benchmark_filter=click.
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "$0")/common.sh"
 build=${1:-$root/build-release}
 shift || true
 
@@ -16,7 +17,7 @@ if [[ ! -f $build/CMakeCache.txt ]]; then
 elif ! grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$build/CMakeCache.txt"; then
   echo "bench.sh: $build is not a Release build; its timings are not the ones to publish" >&2
 fi
-cmake --build "$build" -j "$(nproc)" --target keycard-bench >&2
+cmake --build "$build" -j "$jobs" --target keycard-bench >&2
 
 echo "bench.sh: $(nproc) cores, $(uname -srm)" >&2
 # The PC/SC rows need a pcscd of their own beside them, which needs root; without it they are left

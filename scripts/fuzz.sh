@@ -5,7 +5,8 @@
 set -euo pipefail
 
 seconds=${1:-30}
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "$0")/common.sh"
 build=$root/build-fuzz
 targets=(fuzz_field_codecs fuzz_text_routines fuzz_frame fuzz_pn532_frame)
 
@@ -13,7 +14,7 @@ targets=(fuzz_field_codecs fuzz_text_routines fuzz_frame fuzz_pn532_frame)
 
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DKEYCARD_BUILD_FUZZ=ON -DKEYCARD_BUILD_UI=OFF -DKEYCARD_BUILD_TESTS=OFF -DKEYCARD_BUILD_BENCH=OFF
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 mkdir -p "$build/findings"
 failed=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, with apt, the packages a task needs that are not yet on the machine:
 #
-#   scripts/install-deps.sh [run|test|pcsc|package|screenshot|fuzz]...    (default: run)
+#   scripts/install-deps.sh [run|test|pcsc|package|screenshot|fuzz|format]...    (default: run)
 #
 # Each task installs only its own packages; `test` includes `run`, `pcsc` and `package`. Needs
 # root (or sudo) only when something is missing. Used by scripts/run.sh, scripts/test.sh and the
@@ -24,6 +24,8 @@ package_packages=(dpkg-dev file)
 screenshot_packages=(xvfb xauth xdotool imagemagick)
 # scripts/fuzz.sh: libFuzzer comes with clang.
 fuzz_packages=(clang libclang-rt-14-dev)
+# .ci/run checks the C++ files against .clang-format.
+format_packages=(clang-format)
 
 packages=()
 for task in "${@:-run}"; do
@@ -37,8 +39,9 @@ for task in "${@:-run}"; do
     package) packages+=("${package_packages[@]}") ;;
     screenshot) packages+=("${screenshot_packages[@]}") ;;
     fuzz) packages+=("${fuzz_packages[@]}") ;;
+    format) packages+=("${format_packages[@]}") ;;
     *)
-      echo "install-deps.sh: unknown task '$task' (run, test, pcsc, package, screenshot or fuzz)" >&2
+      echo "install-deps.sh: unknown task '$task' (run, test, pcsc, package, screenshot, fuzz or format)" >&2
       exit 2
       ;;
   esac

@@ -15,7 +15,8 @@
 # keycard-walkthrough.png in the build folder).
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "$0")/common.sh"
 build=$(realpath -m "${BUILD:-$root/build}")
 reader=${1:-serial}
 case $reader in
@@ -36,7 +37,7 @@ if [ -z "${KEYCARD_VPCD_PORT:-}" ]; then
     cmake -S "$root" -B "$build" -DKEYCARD_BUILD_TESTS=OFF -DKEYCARD_BUILD_BENCH=OFF \
       "${cmake_flags[@]}"
   fi
-  cmake --build "$build" -j "${JOBS:-$(nproc)}" --target keycard-programs
+  cmake --build "$build" -j "$jobs" --target keycard-programs
   if [ "$reader" = pcsc ]; then
     BUILD=$build exec "$root/scripts/private-pcscd.sh" "$0" pcsc
   fi
@@ -47,7 +48,6 @@ cards=${KEYCARD_CARDS:-${XDG_DATA_HOME:-$HOME/.local/share}/keycard/cards}
 mkdir -p "$cards"
 
 ports=$(mktemp -d "${TMPDIR:-/tmp}/keycard-ports.XXXXXX")
-runtime=
 emulators=()
 cleanup() {
   for pid in "${emulators[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -59,11 +59,7 @@ trap cleanup EXIT
 trap 'exit 0' INT
 trap 'exit 143' TERM
 
-# Qt wants a private runtime folder; a session without one would get a warning on every start.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  runtime=$(mktemp -d "${TMPDIR:-/tmp}/keycard-runtime.XXXXXX")
-  export XDG_RUNTIME_DIR=$runtime
-fi
+own_runtime_folder if-missing
 
 start_reader() { # kind port card-type card-file; port "pcsc" is the virtual PC/SC reader
   local kind=$1 port=$2 type=$3 card=$4 where

@@ -18,7 +18,9 @@ out=${1:?usage: screenshot.sh [--bin DIR] OUT.png [STEP...]}
 shift
 encoder=$bin/keycard-encoder
 [ -x "$encoder" ] || { echo "No $encoder: build the project first." >&2; exit 1; }
-"$(dirname "$0")/install-deps.sh" screenshot
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "$0")/common.sh"
+"$root/scripts/install-deps.sh" screenshot
 
 # The first display number from 99 up that nobody holds.
 display=99
@@ -28,16 +30,15 @@ done
 
 xvfb_pid=
 encoder_pid=
-runtime=$(mktemp -d "${TMPDIR:-/tmp}/keycard-runtime.XXXXXX")
 cleanup() {
   [ -n "$encoder_pid" ] && kill "$encoder_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   wait 2>/dev/null || true
-  rm -rf "$runtime"
+  rm -rf ${runtime:+"$runtime"}
 }
 trap cleanup EXIT INT TERM
 # The window's own runtime folder, as a desktop session would give it.
-export XDG_RUNTIME_DIR=$runtime
+own_runtime_folder fresh
 
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!

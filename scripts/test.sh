@@ -8,10 +8,10 @@
 # parallel jobs (default: every core).
 set -euo pipefail
 
-root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+source "$(dirname "$0")/common.sh"
 build=$(realpath -m "${BUILD:-$root/build}")
 read -r -a cmake_flags <<<"${CMAKE_FLAGS:-}"
-jobs=${JOBS:-$(nproc)}
 
 "$root/scripts/install-deps.sh" test
 
@@ -19,10 +19,6 @@ jobs=${JOBS:-$(nproc)}
 cmake -S "$root" -B "$build" -DKEYCARD_BUILD_TESTS=ON -DKEYCARD_BUILD_BENCH=ON "${cmake_flags[@]}"
 cmake --build "$build" -j "$jobs"
 
-# Qt keeps its runtime files in a private folder rather than warning that it has none.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  XDG_RUNTIME_DIR=$(mktemp -d "${TMPDIR:-/tmp}/keycard-runtime.XXXXXX")
-  export XDG_RUNTIME_DIR
-  trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
-fi
+own_runtime_folder if-missing
+trap 'rm -rf ${runtime:+"$runtime"}' EXIT
 ctest --test-dir "$build" --output-on-failure -j "$jobs" --timeout 120 "$@"

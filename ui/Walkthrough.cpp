@@ -16,6 +16,7 @@
 #include "card/CardData.h"
 #include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
+#include "ui/WindowConstants.h"
 
 namespace keycard {
 namespace {
@@ -115,19 +116,24 @@ int main(int argc, char** argv) {
   keycard::window::useClassicStyle(app);
   keycard::Form1 window;
   window.show();
-  if (walk.mifare) window.findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentIndex(1);
+  if (walk.mifare) {
+    window.findChild<QComboBox*>(QStringLiteral("Combo1"))
+        ->setCurrentIndex(keycard::window::kKindMifare);
+  }
 
   using keycard::press;
   using keycard::statusSays;
+  namespace window_text = keycard::window;
   // The Mifare open shows nothing: the card buttons it enables tell.
   const bool opened =
       press(window, "butOpen") &&
       (walk.mifare ? window.findChild<QPushButton*>(QStringLiteral("butWr"))->isEnabled()
-                   : statusSays(window, "Open CommPort OK"));
+                   : statusSays(window, window_text::kOpenOk));
   if (!opened) keycard::explainNoReader(walk.mifare);
-  const bool written =
-      opened && press(window, "butWr") && statusSays(window, walk.mifare ? "Wr OK" : "Wr 4469 OK");
-  const bool read = written && press(window, "butRd") && statusSays(window, "RD 4469 OK");
+  const bool written = opened && press(window, "butWr") &&
+                       statusSays(window, walk.mifare ? window_text::kMifareWriteOk
+                                                      : window_text::kProximityWriteOk);
+  const bool read = written && press(window, "butRd") && statusSays(window, window_text::kReadOk);
   if (read) {
     std::cout << "Card record:";
     for (const std::uint8_t byte : keycard::CardData::CardBuf) std::printf(" %02X", byte);

@@ -8,9 +8,7 @@
 #include <string>
 
 #include "drivers/MF_API/ProximityCard.h"
-#include "drivers/Refusal.h"
 #include "link/Errors.h"
-#include "link/NoThrow.h"
 #include "link/PortName.h"
 #include "link/Protocol.h"
 #include "link/ReaderCommands.h"
@@ -18,8 +16,8 @@
 
 namespace {
 
+using keycard::drivers::noThrow;
 using keycard::drivers::refuse;
-using keycard::link::noThrow;
 using keycard::link::SerialLine;
 namespace link = keycard::link;
 namespace drivers = keycard::drivers;

@@ -20,20 +20,18 @@
 #include "drivers/MSRD_MIF/ReaderChoice.h"
 #include "drivers/MSRD_MIF/SerialMifareReader.h"
 #include "drivers/MSRD_MIF/WorkerThread.h"
-#include "drivers/Refusal.h"
 #include "link/Errors.h"
-#include "link/NoThrow.h"
 #include "link/PortName.h"
 
 namespace {
 
 using keycard::drivers::MifareReader;
+using keycard::drivers::noThrow;
 using keycard::drivers::PcscMifareReader;
 using keycard::drivers::Pn532MifareReader;
 using keycard::drivers::refuse;
 using keycard::drivers::SerialMifareReader;
 using keycard::drivers::WorkerThread;
-using keycard::link::noThrow;
 namespace link = keycard::link;
 namespace drivers = keycard::drivers;
 
@@ -110,57 +108,73 @@ Result onPcscReader(const std::shared_ptr<PcscMifareReader>& reader, const char*
   return Result{refuse(link::kErrTimeout, name, "the PC/SC reader did not answer within 1 s")};
 }
 
+// What `handle` opened: one serial port, the PC/SC reader, or nothing (both null). The caller
+// holds readersLock.
+struct Opened {
+  SerialPort* serial = nullptr;
+  PcscSlot* pcsc = nullptr;
+};
+
+Opened openedUnder(std::int32_t handle) {
+  if (handle > 0) {
+    for (SerialPort& port : ports) {
+      if (port.handle == handle) return {&port, nullptr};
+    }
+    if (pcsc.handle == handle) return {nullptr, &pcsc};
+  }
+  return {};
+}
+
 // Runs `operation` on the reader `handle` opened, or refuses an unknown handle.
 template <typename Result, typename Operation>
 Result onReader(std::int32_t handle, const char* name, Operation operation) {
   const std::scoped_lock lock(readersLock);
-  if (handle > 0) {
-    for (SerialPort& port : ports) {
-      if (port.handle == handle) {
-        const link::OperationScope bounded = port.operationScope();
-        return operation(port.reader());
-      }
-    }
-    if (pcsc.handle == handle) return onPcscReader<Result>(pcsc.reader, name, operation);
+  const Opened opened = openedUnder(handle);
+  if (opened.serial != nullptr) {
+    const link::OperationScope bounded = opened.serial->operationScope();
+    return operation(opened.serial->reader());
   }
+  if (opened.pcsc != nullptr) return onPcscReader<Result>(opened.pcsc->reader, name, operation);
   return Result{refuse(link::kErrNotOpen, name, "no reader is open under handle %d", handle)};
 }
 
-std::int32_t openOne(SerialPort& port, bool pn532, const std::string& path) {
+std::int32_t openOne(SerialPort& port, bool pn532, const std::string& path, const char* caller) {
   port.onPn532 = pn532;
-  return pn532 ? port.pn532.open(path, "auto_open") : port.serial.open(path, "auto_open");
+  return pn532 ? port.pn532.open(path, caller) : port.serial.open(path, caller);
 }
 
 // The serial reader or a PN532 board, whichever answers: the one that answered on this port last
 // is asked first, so an open costs one reader's silence only when the reader was changed. Neither
 // kind minds the other's request: the board's frames hold no byte that starts a request of the
 // serial reader, and the board skips everything before its own frame's start.
-std::int32_t openEither(SerialPort& port, const std::string& name, const std::string& path) {
+std::int32_t openEither(SerialPort& port, const std::string& name, const std::string& path,
+                        const char* caller) {
   const bool firstPn532 = port.onPn532;
-  std::int32_t result = openOne(port, firstPn532, path);
+  std::int32_t result = openOne(port, firstPn532, path, caller);
   if (result != link::kErrTimeout && result != link::kErrFrame) return result;
   const std::int32_t first = result;
-  result = openOne(port, !firstPn532, path);
+  result = openOne(port, !firstPn532, path, caller);
   if (result != link::kErrTimeout && result != link::kErrFrame) return result;
   port.onPn532 = firstPn532;
-  return refuse(first == link::kErrFrame ? first : result, "auto_open",
+  return refuse(first == link::kErrFrame ? first : result, caller,
                 "neither a serial Mifare reader nor a PN532 board answers on %s: check that the "
                 "reader is plugged in and powered, and that %s is its port",
                 name.c_str(), name.c_str());
 }
 
-std::int32_t openSerial(std::int32_t index, bool pn532Only) {
+std::int32_t openSerial(std::int32_t index, bool pn532Only, const char* caller) {
   if (index < 0 || index >= static_cast<std::int32_t>(kPortCount)) {
-    return refuse(link::kErrArgument, "auto_open",
-                  "port index %d is not one of 0 (COM1) to 9 (COM10)", index);
+    return refuse(link::kErrArgument, caller, "port index %d is not one of 0 (COM1) to 9 (COM10)",
+                  index);
   }
   SerialPort& port = ports[static_cast<std::size_t>(index)];
   port.close();
   const std::string name = "COM" + std::to_string(index + 1);
   const std::optional<std::string> path = link::resolvePortName(name);
-  std::int32_t result = pn532Only ? openOne(port, true, *path) : openEither(port, name, *path);
+  std::int32_t result =
+      pn532Only ? openOne(port, true, *path, caller) : openEither(port, name, *path, caller);
   if (pn532Only && (result == link::kErrTimeout || result == link::kErrFrame)) {
-    result = refuse(result, "auto_open",
+    result = refuse(result, caller,
                     "no PN532 board answers on %s: check its wiring, power "
                     "and HSU switch setting, and that %s is its port",
                     name.c_str(), name.c_str());
@@ -170,20 +184,19 @@ std::int32_t openSerial(std::int32_t index, bool pn532Only) {
   return port.handle;
 }
 
-std::int32_t openPcsc(const std::string& nameContains) {
+std::int32_t openPcsc(const std::string& nameContains, const char* caller) {
   closePcsc();
   auto reader = std::make_shared<PcscMifareReader>();
   const auto deadline = WorkerThread::Clock::now() + kPcscDeadline;
   const auto opened = pcscWorker().run(
-      [reader, nameContains, deadline] {
-        reader->beginOperation("auto_open", deadline);
+      [reader, nameContains, deadline, caller] {
+        reader->beginOperation(caller, deadline);
         return reader->open(nameContains);
       },
       deadline);
   if (!opened || *opened != 0) {
     retire(std::move(reader));
-    return opened ? *opened
-                  : refuse(link::kErrPort, "auto_open", "pcscd did not answer within 1 s");
+    return opened ? *opened : refuse(link::kErrPort, caller, "pcscd did not answer within 1 s");
   }
   pcsc = {newHandle(), std::move(reader)};
   return pcsc.handle;
@@ -202,35 +215,34 @@ std::int32_t refuseBuffer(const char* operation) {
 }  // namespace
 
 int32_t KEYCARD_CALL auto_open(int32_t* portIndex) {
+  const char* const caller = __func__;
   return noThrow([&] {
     if (portIndex == nullptr) {
-      return refuse(link::kErrArgument, "auto_open", "no port index: the cell is null");
+      return refuse(link::kErrArgument, caller, "no port index: the cell is null");
     }
     const char* variable = std::getenv(drivers::kReaderVariable);
     const std::optional<drivers::ReaderChoice> choice = drivers::parseReaderChoice(variable);
     if (!choice) {
-      return refuse(link::kErrArgument, "auto_open", "%s=\"%s\" names no reader: leave it %s",
+      return refuse(link::kErrArgument, caller, "%s=\"%s\" names no reader: leave it %s",
                     drivers::kReaderVariable, variable, drivers::kReaderForms);
     }
     const std::scoped_lock lock(readersLock);
-    return choice->pcsc ? openPcsc(choice->nameContains) : openSerial(*portIndex, choice->pn532);
+    return choice->pcsc ? openPcsc(choice->nameContains, caller)
+                        : openSerial(*portIndex, choice->pn532, caller);
   });
 }
 
 int32_t KEYCARD_CALL closecomm(int32_t handle) {
   return noThrow([&] {
     const std::scoped_lock lock(readersLock);
-    if (handle > 0) {
-      for (SerialPort& port : ports) {
-        if (port.handle == handle) {
-          port.close();
-          return 0;
-        }
-      }
-      if (pcsc.handle == handle) {
-        closePcsc();
-        return 0;
-      }
+    const Opened opened = openedUnder(handle);
+    if (opened.serial != nullptr) {
+      opened.serial->close();
+      return 0;
+    }
+    if (opened.pcsc != nullptr) {
+      closePcsc();
+      return 0;
     }
     // Quietly: callers close 0 and a failed open's result as a matter of course.
     return static_cast<std::int32_t>(link::kErrNotOpen);
@@ -238,37 +250,40 @@ int32_t KEYCARD_CALL closecomm(int32_t handle) {
 }
 
 int32_t KEYCARD_CALL dv_beep(int32_t handle, int32_t value) {
+  const char* const caller = __func__;
   return noThrow([&] {
     if (value < 0 || value > 0xFF) {
-      return refuse(link::kErrArgument, "dv_beep", "beep value %d is not one of 0 to 255", value);
+      return refuse(link::kErrArgument, caller, "beep value %d is not one of 0 to 255", value);
     }
-    return onReader<std::int32_t>(handle, "dv_beep", [value](MifareReader& reader) {
+    return onReader<std::int32_t>(handle, caller, [value](MifareReader& reader) {
       return reader.beep(static_cast<std::uint8_t>(value));
     });
   });
 }
 
 int32_t KEYCARD_CALL wrkey_mif1(int32_t handle, intptr_t* bufferCell) {
+  const char* const caller = __func__;
   return noThrow([&] {
     const unsigned char* buffer = bufferIn(bufferCell);
-    if (buffer == nullptr) return refuseBuffer("wrkey_mif1");
+    if (buffer == nullptr) return refuseBuffer(caller);
     link::KeyCardImage image{};
     std::memcpy(image.data(), buffer, image.size());
-    return onReader<std::int32_t>(handle, "wrkey_mif1", [image](MifareReader& reader) {
-      return drivers::writeMifareKeyCard(reader, image, "wrkey_mif1");
+    return onReader<std::int32_t>(handle, caller, [image, caller](MifareReader& reader) {
+      return drivers::writeMifareKeyCard(reader, image, caller);
     });
   });
 }
 
 int32_t KEYCARD_CALL rdkey_mif1(int32_t handle, intptr_t* bufferCell) {
+  const char* const caller = __func__;
   return noThrow([&] {
     unsigned char* buffer = bufferIn(bufferCell);
-    if (buffer == nullptr) return refuseBuffer("rdkey_mif1");
+    if (buffer == nullptr) return refuseBuffer(caller);
     struct Read {
       std::int32_t result;
       link::KeyCardImage image{};
     };
-    const Read read = onReader<Read>(handle, "rdkey_mif1", [](MifareReader& reader) {
+    const Read read = onReader<Read>(handle, caller, [](MifareReader& reader) {
       Read done{0};
       done.result = drivers::readMifareKeyCard(reader, done.image);
       return done;

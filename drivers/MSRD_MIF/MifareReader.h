@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "card/ChipLayout.h"
+#include "link/Protocol.h"
 
 namespace keycard::drivers {
 
-using MifareKey = std::array<std::uint8_t, 6>;
+using link::MifareKey;
 
 // What selecting tells of the card in the field.
 struct SelectedCard {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "drivers/DriverApi.h"
 #include "drivers/MSRD_MIF/ClassicCompatible.h"
-#include "drivers/Refusal.h"
 #include "link/Errors.h"
 #include "link/Pn532Exchange.h"
 

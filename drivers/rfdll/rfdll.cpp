@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-#include "drivers/Refusal.h"
 #include "link/Errors.h"
 
 int32_t KEYCARD_CALL hextostr(const unsigned char* source, char* text, int32_t count) {

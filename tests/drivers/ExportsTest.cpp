@@ -1,14 +1,16 @@
-// Each library exports exactly its C operations and nothing of its insides, and the error codes
-// they return keep their numbers.
+// Each library exports exactly its C operations and nothing of its insides, the error codes they
+// return keep their numbers, and no C++ exception leaves an entry point.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
-#include <vector>
 
-#include "link/Errors.h"
+#include "drivers/DriverApi.h"
 
 namespace keycard::drivers::testing {
 namespace {
@@ -36,12 +38,24 @@ TEST(Exports, AreExactlyTheOperations) {
 }
 
 // Callers act on the numbers, as the README's table gives them: none may change.
-TEST(Exports, ErrorCodesKeepTheirNumbers) {
-  using namespace keycard::link;
-  EXPECT_EQ(
-      (std::vector<int>{kErrArgument, kErrNotOpen, kErrPort, kErrTimeout, kErrFrame, kErrNoCard,
-                        kErrCardKind, kErrAuth, kErrVerify, kErrReader, kErrNoMemory}),
-      (std::vector<int>{-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11}));
+constexpr bool codesRunDownFromMinusOne() {
+  constexpr int kCodes[] = {KEYCARD_ERR_ARGUMENT,  KEYCARD_ERR_NOT_OPEN, KEYCARD_ERR_PORT,
+                            KEYCARD_ERR_TIMEOUT,   KEYCARD_ERR_FRAME,    KEYCARD_ERR_NO_CARD,
+                            KEYCARD_ERR_CARD_KIND, KEYCARD_ERR_AUTH,     KEYCARD_ERR_VERIFY,
+                            KEYCARD_ERR_READER,    KEYCARD_ERR_NO_MEMORY};
+  for (int i = 0; i < static_cast<int>(std::size(kCodes)); ++i) {
+    if (kCodes[i] != -(i + 1)) return false;
+  }
+  return true;
+}
+static_assert(codesRunDownFromMinusOne());
+static_assert(KEYCARD_ERR_MISSING_DRIVER == -20);
+
+TEST(Exports, NoExceptionLeavesAnEntryPointAndOutOfMemoryIsToldApart) {
+  EXPECT_EQ(noThrow([] { return std::int32_t{3}; }), 3);
+  EXPECT_EQ(noThrow([]() -> std::int32_t { throw std::bad_alloc(); }), KEYCARD_ERR_NO_MEMORY);
+  EXPECT_EQ(noThrow([]() -> std::int32_t { throw std::runtime_error("inside"); }),
+            KEYCARD_ERR_READER);
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ TEST(DriverBinding, FindsTheLibraryByNameThroughTheExecutablesRunpath) {
 }
 
 TEST(DriverBinding, MissingOperationFailsWithOneLineNamingIt) {
-  // -20, the number the README gives callers for a missing library or operation.
-  const std::string said = stderrOf([] { EXPECT_EQ(MF_API::MF_ExitComm(), -20); });
+  const std::string said = stderrOf([] { EXPECT_EQ(MF_API::MF_ExitComm(), kMissingDriver); });
   EXPECT_NE(said.find("MF_ExitComm"), std::string::npos) << said;
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
   // Bound once: a second call neither retries nor repeats the message.

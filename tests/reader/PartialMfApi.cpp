@@ -1,7 +1,6 @@
 // A build of the proximity driver that lacks every operation but MF_InitComm.
-#include <cstdint>
+#include "drivers/MF_API/MF_API.h"
 
-extern "C" __attribute__((visibility("default"))) std::int32_t MF_InitComm(const char*,
-                                                                           std::int32_t baud) {
-  return baud == 9600 ? 42 : -1;
+int32_t KEYCARD_CALL MF_InitComm(const char* /*port*/, int32_t baud) {
+  return baud == 9600 ? 42 : KEYCARD_ERR_ARGUMENT;
 }

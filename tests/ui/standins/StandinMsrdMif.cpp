@@ -1,4 +1,6 @@
-// Stand-in for libMSRD_MIF.so: logs every call and returns the scripted result.
+// Stand-in for libMSRD_MIF.so: logs every call and returns the scripted result. Its definitions
+// meet the driver's own declarations, so a changed signature does not compile here.
+#include "drivers/MSRD_MIF/MSRD_MIF.h"
 #include "tests/ui/standins/Recorder.h"
 
 using keycard::standin::hex;
