@@ -7,7 +7,7 @@ if(KEYCARD_DPKG_SHLIBDEPS AND KEYCARD_FILE AND NOT "$ENV{KEYCARD_DEB_SHLIBDEPS}"
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${CPACK_KEYCARD_LIBRARY_DEPENDS}")
+  string(JOIN ", " CPACK_DEBIAN_PACKAGE_DEPENDS ${CPACK_DEBIAN_PACKAGE_DEPENDS} ${CPACK_KEYCARD_LIBRARY_DEPENDS})
   if(NOT "$ENV{KEYCARD_DEB_SHLIBDEPS}" STREQUAL "OFF")
     message(STATUS "dpkg-shlibdeps or file is missing (scripts/install-deps.sh package): "
                    "the package depends on the libraries this build was made against")
