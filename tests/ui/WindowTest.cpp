@@ -53,7 +53,7 @@ TEST_F(WindowLayout, EveryCaptionFitsItsControlAndEveryLabelNamesAField) {
     if (label == nullptr && button == nullptr) continue;
     const QString caption = widget->property("text").toString();
     const QFontMetrics metrics = widget->fontMetrics();
-    EXPECT_EQ(notDrawnInTheWindowFont(caption, widget->font()), QString());
+    EXPECT_EQ(notDrawnInTheWindowFont(caption, widget->font()).toStdString(), "");
     int needed = metrics.horizontalAdvance(caption);
     if (qobject_cast<const QPushButton*>(widget) != nullptr) needed += 2 * buttonMargin;
     if (qobject_cast<const QCheckBox*>(widget) != nullptr) needed = widget->sizeHint().width();
@@ -179,7 +179,7 @@ std::vector<std::pair<const char*, QStringList>> textsTheWindowShows(const Form1
 TEST_F(WindowFont, HoldsEveryCharacterTheWindowCanShow) {
   for (const auto& [source, texts] : textsTheWindowShows(*window)) {
     for (const QString& text : texts) {
-      EXPECT_EQ(notDrawnInTheWindowFont(text, window->font()), QString())
+      EXPECT_EQ(notDrawnInTheWindowFont(text, window->font()).toStdString(), "")
           << source << " \"" << text.toStdString() << "\": run scripts/window-font.sh";
     }
   }
