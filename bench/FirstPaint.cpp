@@ -1,38 +1,16 @@
-// The encoder window from a cold process to its first paint: prints "painted" on stdout when the
-// first paint event reaches the window, then quits. keycard-bench times it from outside.
+// The encoder window from a cold process to its first paint, started as keycard-encoder starts
+// it (its style, its window).
 #include <QApplication>
-#include <QEvent>
-#include <QObject>
-#include <cstdio>
 
+#include "bench/FirstPaintWatcher.h"
+#include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
-
-namespace keycard::bench {
-namespace {
-
-class FirstPaint : public QObject {
- public:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !painted_) {
-      painted_ = true;
-      std::puts("painted");
-      std::fflush(stdout);
-      QCoreApplication::quit();
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  bool painted_ = false;
-};
-
-}  // namespace
-}  // namespace keycard::bench
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  keycard::window::useClassicStyle(application);
   keycard::Form1 window;
-  keycard::bench::FirstPaint watcher;
+  keycard::bench::FirstPaintWatcher watcher;
   window.installEventFilter(&watcher);
   window.show();
   return QApplication::exec();

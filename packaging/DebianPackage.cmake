@@ -11,8 +11,6 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Debugging symbols stay in the build; the package is 0.1 MB instead of 3.5 MB.
 set(CPACK_STRIP_FILES ON)
 
-# Not a library, so no tool finds it: the window's captions need a Chinese font.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
 # PC/SC readers: the library is loaded only when one is opened, so it is not a dependency.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pcscd, libpcsclite1, libccid, pcsc-tools")
 

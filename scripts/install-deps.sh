@@ -8,8 +8,8 @@
 # others.
 set -euo pipefail
 
-# Building and running the window, the drivers and the emulator.
-run_packages=(cmake g++ make qt6-base-dev fonts-wqy-microhei)
+# Building and running the window, the drivers and the emulator. The window carries its own font.
+run_packages=(cmake g++ make qt6-base-dev)
 # The tests and benchmarks.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   # libnfc's own tools read the emulated PN532 board as an independent client.
@@ -20,6 +20,8 @@ pcsc_build_packages=(pkg-config libpcsclite-dev)
 pcsc_packages=(pcscd vsmartcard-vpcd)
 # The .deb: dpkg-shlibdeps names the libraries the programs load, and CPack finds them with file.
 package_packages=(dpkg-dev file)
+# The window's tests draw its captions in the installed font its own was cut from, to compare.
+window_font_packages=(fonts-wqy-microhei)
 # scripts/screenshot.sh: a virtual display, a robot to click, and a camera.
 screenshot_packages=(xvfb xauth xdotool imagemagick)
 # scripts/fuzz.sh: libFuzzer comes with clang.
@@ -33,7 +35,7 @@ for task in "${@:-run}"; do
     run) packages+=("${run_packages[@]}" "${pcsc_build_packages[@]}") ;;
     test)
       packages+=("${run_packages[@]}" "${pcsc_build_packages[@]}" "${test_packages[@]}"
-        "${pcsc_packages[@]}" "${package_packages[@]}")
+        "${pcsc_packages[@]}" "${package_packages[@]}" "${window_font_packages[@]}")
       ;;
     pcsc) packages+=("${pcsc_packages[@]}") ;;
     package) packages+=("${package_packages[@]}") ;;

@@ -1,12 +1,12 @@
 #include "ui/Form1.h"
 
 #include <QCloseEvent>
-#include <QFont>
 
 #include "card/CardData.h"
 #include "reader/MF_API.h"
 #include "reader/msrd_mif.h"
 #include "ui/WindowConstants.h"
+#include "ui/WindowFont.h"
 #include "ui_Form1.h"
 
 namespace keycard {
@@ -14,10 +14,11 @@ namespace keycard {
 using namespace window;
 
 Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>()) {
+  // Before the controls exist, so each is made in the font it inherits rather than told of it
+  // again afterwards.
+  setFont(window::windowFont());
   ui->setupUi(this);
   setFixedSize(kClientWidth, kClientHeight);
-  // Every control inherits this font; without a Chinese font the captions would show as boxes.
-  setFont(QFont(QString::fromLatin1(kFontFamily), kFontPointSize));
 
   // The lists show nothing until the load handler picks their first entries.
   ui->Combo1->setCurrentIndex(-1);

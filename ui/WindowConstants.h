@@ -5,8 +5,11 @@
 
 namespace keycard::window {
 
-// The captions are sized for this font: at 9 pt every Chinese caption fits its box.
-inline constexpr char kFontFamily[] = "WenQuanYi Micro Hei";
+// The captions are sized for this font: at 9 pt every Chinese caption fits its box. It is the
+// window's own (ui/font, WindowFont.h), cut from the installed font named after it, which draws
+// the same pixels.
+inline constexpr char kFontFamily[] = "Keycard Window Hei";
+inline constexpr char kSourceFontFamily[] = "WenQuanYi Micro Hei";
 inline constexpr int kFontPointSize = 9;
 
 // The fixed client area: 7845 x 4560 twips at 15 twips a logical pixel.

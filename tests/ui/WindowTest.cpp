@@ -1,29 +1,46 @@
-// The window as an operator meets it: captions drawn whole in a font that has their glyphs, every
-// label naming a field for a screen reader, the lists, and the tab order.
+// The window as an operator meets it: captions drawn whole in its own font, which draws them as
+// the installed font it was cut from, every label naming a field for a screen reader, the lists,
+// and the tab order.
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QFontDatabase>
-#include <QFontInfo>
+#include <QGlyphRun>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTest>
+#include <QTextLayout>
 
+#include "card/FullWidthText.h"
 #include "tests/ui/WindowTestSupport.h"
+#include "ui/WindowConstants.h"
 
 namespace keycard::testing {
 namespace {
 
 using WindowLayout = WindowTest;
 
-// Captions are measured in the font they are drawn in: labels and buttons hold theirs whole, text
-// boxes scroll and lists drop down.
+// The characters of `text` that `font` does not draw from the window's own family: where Qt fell
+// back to another font, or found no glyph at all.
+QString notDrawnInTheWindowFont(const QString& text, const QFont& font) {
+  const QString ours = QString::fromLatin1(window::kFontFamily);
+  QString missing;
+  for (const QChar c : text) {
+    QTextLayout layout(QString(c), font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+      if (run.rawFont().familyName() != ours || run.glyphIndexes().contains(0)) missing += c;
+    }
+  }
+  return missing;
+}
+
+// Captions are measured in the font they are drawn in (WindowFont below checks that it has their
+// glyphs): labels and buttons hold theirs whole, text boxes scroll and lists drop down.
 TEST_F(WindowLayout, EveryCaptionFitsItsControlAndEveryLabelNamesAField) {
-  const QFontInfo font(window->font());
-  ASSERT_TRUE(
-      QFontDatabase::writingSystems(font.family()).contains(QFontDatabase::SimplifiedChinese))
-      << "no Simplified Chinese font is installed (got " << font.family().toStdString()
-      << "); install fonts-wqy-microhei";
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   const int buttonMargin = window->style()->pixelMetric(QStyle::PM_ButtonMargin);
   const auto status = control<QLabel>("lstSta");
@@ -35,7 +52,6 @@ TEST_F(WindowLayout, EveryCaptionFitsItsControlAndEveryLabelNamesAField) {
     if (label == nullptr && button == nullptr) continue;
     const QString caption = widget->property("text").toString();
     const QFontMetrics metrics = widget->fontMetrics();
-    for (const QChar c : caption) EXPECT_TRUE(metrics.inFont(c)) << "no glyph";
     int needed = metrics.horizontalAdvance(caption);
     if (qobject_cast<const QPushButton*>(widget) != nullptr) needed += 2 * buttonMargin;
     if (qobject_cast<const QCheckBox*>(widget) != nullptr) needed = widget->sizeHint().width();
@@ -125,6 +141,74 @@ TEST_F(WindowLayout, EveryEntryOfBothListsShowsWholeWhenChosen) {
       EXPECT_EQ(list->currentText(), list->itemText(entry));
     }
   }
+}
+
+using WindowFont = WindowTest;
+
+// Everything the window can show: its captions and start texts as built, the status line's texts,
+// and what an operator may type into a field (ASCII, and what an input method types in full width).
+std::vector<std::pair<const char*, QStringList>> textsTheWindowShows(const Form1& form) {
+  QStringList captions{form.windowTitle()};
+  for (const QWidget* widget : form.findChildren<QWidget*>()) {
+    if (const auto* list = qobject_cast<const QComboBox*>(widget)) {
+      for (int i = 0; i < list->count(); ++i) captions << list->itemText(i);
+    } else if (widget->property("text").isValid()) {
+      captions << widget->property("text").toString();
+    }
+  }
+  using namespace window;
+  QStringList status;
+  for (const char* text :
+       {kOpenOk,          kOpenError,        kProximityWriteOk, kProximityWriteError,
+        kMifareWriteOk,   kMifareWriteError, kReadOk,           kProximityReadError,
+        kMifareReadError, kCardTypeName,     kHotelCodeName,    kAreaName,
+        kFloorName,       kRoomName,         kCardSnoName,      kStartDateName,
+        kEndDateName,     kStartTimeName,    kEndTimeName,      kFloorCntName}) {
+    status << QString::fromLatin1(text);
+  }
+  QString typed;
+  for (char16_t c = u' '; c <= u'~'; ++c) typed += QChar(c);
+  for (char16_t c = u'\u3000'; c < u'\uFFFF'; ++c) {
+    if (withAsciiForms(std::u16string(1, c)).front() != c) typed += QChar(c);
+  }
+  return {{"caption", captions}, {"status line", status}, {"typed", {typed}}};
+}
+
+TEST_F(WindowFont, HoldsEveryCharacterTheWindowCanShow) {
+  for (const auto& [source, texts] : textsTheWindowShows(*window)) {
+    for (const QString& text : texts) {
+      EXPECT_EQ(notDrawnInTheWindowFont(text, window->font()).toStdString(), "")
+          << source << " \"" << text.toStdString() << "\": run scripts/window-font.sh";
+    }
+  }
+}
+
+QImage drawn(const QString& text, const QFont& font) {
+  const QFontMetrics metrics(font);
+  QImage image(metrics.horizontalAdvance(text) + 4, metrics.height() + 4, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(2, 2 + metrics.ascent(), text);
+  return image;
+}
+
+// Each text, and the whole window, in the window's font and in the installed font it was cut
+// from, as the window drew itself before it carried its own.
+TEST_F(WindowFont, DrawsEveryTextAndTheWholeWindowAsTheFontItWasCutFrom) {
+  const QFont installed(QString::fromLatin1(window::kSourceFontFamily), window::kFontPointSize);
+  ASSERT_TRUE(QFontDatabase::families().contains(installed.family()))
+      << "the font to compare with is not installed: scripts/install-deps.sh test";
+  for (const auto& [source, texts] : textsTheWindowShows(*window)) {
+    for (const QString& text : texts) {
+      EXPECT_TRUE(drawn(text, window->font()) == drawn(text, installed))
+          << source << " \"" << text.toStdString() << "\"";
+    }
+  }
+  const QImage own = window->grab().toImage();
+  window->setFont(installed);
+  EXPECT_TRUE(window->grab().toImage() == own);
 }
 
 }  // namespace
