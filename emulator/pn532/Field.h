@@ -65,7 +65,7 @@ class Field {
   CardFile cardFile_;
   std::ostream& warnings_;
   std::string lastProblem_;
-  std::optional<Uid> powered_;  // the UID of the card that has been in the field all along
+  std::optional<Uid> powered_;         // the UID of the card that has been in the field all along
   std::uint64_t cardChangesSeen_ = 0;  // the card file's count of card changes at the last look
   bool selected_ = false;
   bool halted_ = false;

@@ -103,7 +103,8 @@ class Session {
         shapeReply(fault == Fault::Corrupt ? Fault::None : fault, std::move(answer));
     const auto wire = options_.wireDelay ? onTheWire(delivery.bytes.size()) : 0ns;
     std::string note = exchange.answerNote;
-    if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap) note += " (as faulted)";
+    if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap)
+      note += " (as faulted)";
     if (!send(delivery.bytes, note,
               ackDue + delivery.delay + wire - std::chrono::steady_clock::now())) {
       return kExitOk;
