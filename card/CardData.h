@@ -6,11 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "card/ChipLayout.h"
-
 namespace keycard::CardData {
 
-inline constexpr std::size_t kCardImageSize = link::kKeyCardSize;
+// The drivers read and write exactly this many bytes of the buffer.
+inline constexpr std::size_t kCardImageSize = 24;
 
 // The 24-byte card image, field by field, exactly as it lies on a key card.
 struct CardRecord {

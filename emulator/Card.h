@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "card/ChipLayout.h"
+#include "link/ChipLayout.h"
 #include "link/Protocol.h"
 
 namespace keycard::emulator {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <ostream>
 
-#include "card/ChipLayout.h"
 #include "emulator/CardFile.h"
+#include "link/ChipLayout.h"
 
 namespace keycard::emulator {
 

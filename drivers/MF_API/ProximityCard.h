@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "card/ChipLayout.h"
+#include "link/ChipLayout.h"
 #include "link/SerialLine.h"
 
 namespace keycard::drivers {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "card/ChipLayout.h"
 #include "drivers/MSRD_MIF/MifareReader.h"
+#include "link/ChipLayout.h"
 
 namespace keycard::drivers {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "card/ChipLayout.h"
+#include "link/ChipLayout.h"
 #include "link/Protocol.h"
 
 namespace keycard::drivers {

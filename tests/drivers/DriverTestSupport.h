@@ -12,10 +12,10 @@
 #include <optional>
 #include <string>
 
-#include "card/ChipLayout.h"
 #include "drivers/MF_API/MF_API.h"
 #include "drivers/MSRD_MIF/MSRD_MIF.h"
 #include "emulator/CardFile.h"
+#include "link/ChipLayout.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/WorkedRecord.h"
 

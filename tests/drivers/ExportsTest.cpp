@@ -10,7 +10,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "card/CardData.h"
 #include "drivers/DriverApi.h"
+#include "link/ChipLayout.h"
 
 namespace keycard::drivers::testing {
 namespace {
@@ -50,6 +52,8 @@ constexpr bool codesRunDownFromMinusOne() {
 }
 static_assert(codesRunDownFromMinusOne());
 static_assert(KEYCARD_ERR_MISSING_DRIVER == -20);
+// The window hands the drivers its card buffer: they take exactly its bytes.
+static_assert(keycard::CardData::kCardImageSize == keycard::link::kKeyCardSize);
 
 TEST(Exports, NoExceptionLeavesAnEntryPointAndOutOfMemoryIsToldApart) {
   EXPECT_EQ(noThrow([] { return std::int32_t{3}; }), 3);

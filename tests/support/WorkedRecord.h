@@ -4,7 +4,7 @@
 // installed-tree script keeps the one other copy, as 48 hex digits.
 #pragma once
 
-#include "card/ChipLayout.h"
+#include "link/ChipLayout.h"
 
 namespace keycard::testing {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "card/ChipLayout.h"
+#include "link/ChipLayout.h"
 
 namespace keycard::standin {
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/Protocol.h"
+
 namespace keycard::link {
 
 inline constexpr std::size_t kKeyCardSize = 24;
@@ -33,7 +35,6 @@ inline constexpr std::uint8_t kMifareBlockCount = 64;
 using MifareBlock = std::array<std::uint8_t, kMifareBlockSize>;
 inline constexpr std::uint8_t kMifareRecordBlock = 4;
 inline constexpr std::uint8_t kMifareRecordTailBlock = 5;
-inline constexpr std::array<std::uint8_t, 6> kMifareRecordKeyA = {0xFF, 0xFF, 0xFF,
-                                                                  0xFF, 0xFF, 0xFF};
+inline constexpr MifareKey kMifareRecordKeyA = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 }  // namespace keycard::link
