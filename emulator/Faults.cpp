@@ -5,7 +5,7 @@
 #include <system_error>
 #include <utility>
 
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 
 namespace keycard::emulator {
 

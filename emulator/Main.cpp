@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "emulator/CardCommands.h"
-#include "emulator/CardFile.h"
 #include "emulator/Options.h"
-#include "emulator/Server.h"
-#include "emulator/VpcdCard.h"
+#include "emulator/card/CardCommands.h"
+#include "emulator/card/CardFile.h"
+#include "emulator/pcsc/VpcdCard.h"
 #include "emulator/pn532/Serve.h"
+#include "emulator/serial/Server.h"
 #include "link/PortName.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <limits>
 #include <optional>
 
+#include "emulator/card/CardCommands.h"
 #include "link/DecimalNumber.h"
 #include "link/PortName.h"
 
@@ -56,12 +57,8 @@ std::string_view usageText() {
       "       keycard-emulator --kind mifare --vpcd PORT [--reader acs|identiv|omnikey]\n"
       "                        --card FILE\n"
       "                        [--fault tear|swap|late [--fault-from N]] [--log FILE]\n"
-      "       keycard-emulator card new --type " +
-      cardTypeNames("|", "|") +
-      " FILE\n"
-      "                        [--record HEX48] [--key-a HEX12]\n"
-      "       keycard-emulator card record FILE\n"
-      "       keycard-emulator card block FILE N\n"
+      "       " +
+      std::string(cardCommandsUsage()) +
       "faults: silent late slow stale corrupt truncate garbage oversize hangup tear swap\n"
       "The port link goes into DIR, by default $" +
       std::string(link::kPortDirVariable) + ".\n";

@@ -7,16 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "emulator/ContactlessReader.h"
+#include "emulator/ExitCodes.h"
 #include "emulator/Faults.h"
-#include "emulator/Reader.h"
+#include "emulator/ReaderKinds.h"
 
 namespace keycard::emulator {
-
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 struct ServeOptions {
   ReaderKind kind = ReaderKind::Proximity;

@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "emulator/Card.h"
+#include "emulator/card/Card.h"
 
 namespace keycard::emulator {
 

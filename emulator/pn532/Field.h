@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "emulator/Card.h"
-#include "emulator/CardFile.h"
+#include "emulator/card/Card.h"
+#include "emulator/card/CardFile.h"
 
 namespace keycard::emulator::pn532 {
 

@@ -8,11 +8,11 @@
 
 #include "emulator/ExitCodes.h"
 #include "emulator/Faults.h"
-#include "emulator/LineIo.h"
-#include "emulator/PortLink.h"
-#include "emulator/PortLock.h"
-#include "emulator/PseudoTerminal.h"
 #include "emulator/pn532/Board.h"
+#include "emulator/serial/LineIo.h"
+#include "emulator/serial/PortLink.h"
+#include "emulator/serial/PortLock.h"
+#include "emulator/serial/PseudoTerminal.h"
 
 namespace keycard::emulator::pn532 {
 

@@ -14,7 +14,7 @@
 
 #include "drivers/MF_API/MF_API.h"
 #include "drivers/MSRD_MIF/MSRD_MIF.h"
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 #include "link/ChipLayout.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/WorkedRecord.h"

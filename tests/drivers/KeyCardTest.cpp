@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 #include "link/Errors.h"
 #include "tests/drivers/DriverTestSupport.h"
 

@@ -3,8 +3,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "emulator/CardCommands.h"
 #include "emulator/ExitCodes.h"
+#include "emulator/card/CardCommands.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <thread>
 
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 #include "tests/emulator/FileSizeLimit.h"
 #include "tests/support/EmulatorProcess.h"
 

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "emulator/CardFile.h"
-#include "emulator/ContactlessReader.h"
+#include "emulator/card/CardFile.h"
+#include "emulator/pcsc/ContactlessReader.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {

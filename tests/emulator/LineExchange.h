@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "emulator/Card.h"
+#include "emulator/card/Card.h"
 #include "link/Frame.h"
 #include "link/SerialLine.h"
 

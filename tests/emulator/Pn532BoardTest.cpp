@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 #include "emulator/pn532/Board.h"
 #include "link/Pn532Frame.h"
 #include "tests/support/EmulatorProcess.h"

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <tuple>
 
-#include "emulator/PortLink.h"
-#include "emulator/PortLock.h"
-#include "emulator/PseudoTerminal.h"
+#include "emulator/serial/PortLink.h"
+#include "emulator/serial/PortLock.h"
+#include "emulator/serial/PseudoTerminal.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::emulator {

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <tuple>
 
-#include "emulator/CardFile.h"
-#include "emulator/Reader.h"
+#include "emulator/card/CardFile.h"
+#include "emulator/serial/Reader.h"
 #include "tests/emulator/FileSizeLimit.h"
 #include "tests/support/EmulatorProcess.h"
 

@@ -1,4 +1,4 @@
-#include "emulator/RequestFinder.h"
+#include "emulator/serial/RequestFinder.h"
 
 #include <gtest/gtest.h>
 

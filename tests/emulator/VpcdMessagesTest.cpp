@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "emulator/Card.h"
-#include "emulator/VpcdMessages.h"
+#include "emulator/card/Card.h"
+#include "emulator/pcsc/VpcdMessages.h"
 
 namespace keycard::emulator {
 namespace {

@@ -2,8 +2,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "emulator/CardCommands.h"
 #include "emulator/ExitCodes.h"
+#include "emulator/card/CardCommands.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::testing {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "emulator/Card.h"
+#include "emulator/card/Card.h"
 #include "tests/support/EmulatorProcess.h"
 #include "tests/support/WorkedRecord.h"
 #include "tests/ui/WindowTestSupport.h"

@@ -8,17 +8,13 @@
 #include <optional>
 #include <string_view>
 
-#include "emulator/Card.h"
-#include "emulator/CardFile.h"
+#include "emulator/ReaderKinds.h"
+#include "emulator/card/Card.h"
+#include "emulator/card/CardFile.h"
 #include "link/Frame.h"
 
 namespace keycard::emulator {
 
-// Pn532: a PN532 board, which emulator/pn532/ plays.
-enum class ReaderKind { Proximity, Mifare, Pn532 };
-
-// "proximity", "mifare" or "pn532"
-std::optional<ReaderKind> parseReaderKind(std::string_view name);
 std::string_view versionText(ReaderKind kind);
 std::string_view commandName(std::uint8_t command);  // with or without the reply bit
 std::string_view statusName(std::uint8_t status);

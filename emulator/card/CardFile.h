@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/Card.h"
+#include "emulator/card/Card.h"
 
 namespace keycard::emulator {
 

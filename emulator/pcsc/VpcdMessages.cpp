@@ -1,4 +1,4 @@
-#include "emulator/VpcdMessages.h"
+#include "emulator/pcsc/VpcdMessages.h"
 
 #include <algorithm>
 

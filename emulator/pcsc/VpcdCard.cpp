@@ -1,4 +1,4 @@
-#include "emulator/VpcdCard.h"
+#include "emulator/pcsc/VpcdCard.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,12 +11,12 @@
 #include <cstring>
 #include <iostream>
 
-#include "emulator/CardFile.h"
-#include "emulator/ContactlessReader.h"
-#include "emulator/Server.h"
+#include "emulator/ExitCodes.h"
 #include "emulator/StopSignals.h"
 #include "emulator/TrafficLog.h"
-#include "emulator/VpcdMessages.h"
+#include "emulator/card/CardFile.h"
+#include "emulator/pcsc/ContactlessReader.h"
+#include "emulator/pcsc/VpcdMessages.h"
 
 namespace keycard::emulator {
 

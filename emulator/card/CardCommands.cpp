@@ -1,12 +1,11 @@
-#include "emulator/CardCommands.h"
+#include "emulator/card/CardCommands.h"
 
 #include <algorithm>
 #include <optional>
 #include <ostream>
 
-#include "emulator/CardFile.h"
 #include "emulator/ExitCodes.h"
-#include "emulator/Options.h"
+#include "emulator/card/CardFile.h"
 #include "link/DecimalNumber.h"
 
 namespace keycard::emulator {
@@ -62,6 +61,15 @@ Card existingCard(const std::filesystem::path& file) {
 
 }  // namespace
 
+std::string_view cardCommandsUsage() {
+  static const std::string text = "keycard-emulator card new --type " + cardTypeNames("|", "|") +
+                                  " FILE\n"
+                                  "                        [--record HEX48] [--key-a HEX12]\n"
+                                  "       keycard-emulator card record FILE\n"
+                                  "       keycard-emulator card block FILE N\n";
+  return text;
+}
+
 int runCardCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
   try {
     if (args.empty()) throw UsageError("card needs new, record or block");
@@ -85,7 +93,7 @@ int runCardCommand(std::span<const std::string> args, std::ostream& out, std::os
     }
     return kExitOk;
   } catch (const UsageError& error) {
-    err << "keycard-emulator: " << error.what() << '\n' << usageText();
+    err << "keycard-emulator: " << error.what() << "\nusage: " << cardCommandsUsage();
     return kExitUsage;
   } catch (const std::exception& error) {
     err << "keycard-emulator: " << error.what() << '\n';

@@ -1,4 +1,4 @@
-#include "emulator/PortLock.h"
+#include "emulator/serial/PortLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

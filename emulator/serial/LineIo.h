@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "emulator/PseudoTerminal.h"
 #include "emulator/StopSignals.h"
+#include "emulator/serial/PseudoTerminal.h"
 
 namespace keycard::emulator {
 

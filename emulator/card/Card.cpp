@@ -1,4 +1,4 @@
-#include "emulator/Card.h"
+#include "emulator/card/Card.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "emulator/PseudoTerminal.h"
+#include "emulator/serial/PseudoTerminal.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>

@@ -1,4 +1,4 @@
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

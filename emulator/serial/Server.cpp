@@ -1,18 +1,19 @@
-#include "emulator/Server.h"
+#include "emulator/serial/Server.h"
 
 #include <poll.h>
 
 #include <iostream>
 #include <stdexcept>
 
-#include "emulator/CardFile.h"
-#include "emulator/LineIo.h"
-#include "emulator/PortLink.h"
-#include "emulator/PortLock.h"
-#include "emulator/PseudoTerminal.h"
-#include "emulator/RequestFinder.h"
 #include "emulator/StopSignals.h"
 #include "emulator/TrafficLog.h"
+#include "emulator/card/CardFile.h"
+#include "emulator/serial/LineIo.h"
+#include "emulator/serial/PortLink.h"
+#include "emulator/serial/PortLock.h"
+#include "emulator/serial/PseudoTerminal.h"
+#include "emulator/serial/Reader.h"
+#include "emulator/serial/RequestFinder.h"
 #include "link/Frame.h"
 
 namespace keycard::emulator {

@@ -1,9 +1,9 @@
-#include "emulator/Reader.h"
+#include "emulator/serial/Reader.h"
 
 #include <algorithm>
 #include <ostream>
 
-#include "emulator/CardFile.h"
+#include "emulator/card/CardFile.h"
 #include "link/ChipLayout.h"
 
 namespace keycard::emulator {
@@ -18,13 +18,6 @@ std::vector<std::uint8_t> statusOnly(Status status) {
 }
 
 }  // namespace
-
-std::optional<ReaderKind> parseReaderKind(std::string_view name) {
-  if (name == "proximity") return ReaderKind::Proximity;
-  if (name == "mifare") return ReaderKind::Mifare;
-  if (name == "pn532") return ReaderKind::Pn532;
-  return std::nullopt;
-}
 
 std::string_view versionText(ReaderKind kind) {
   return kind == ReaderKind::Proximity ? "KC-PROX 1.0" : "KC-MIF 1.0";

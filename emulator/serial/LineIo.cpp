@@ -1,4 +1,4 @@
-#include "emulator/LineIo.h"
+#include "emulator/serial/LineIo.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -12,8 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "emulator/Card.h"
-#include "emulator/CardFile.h"
+#include "emulator/ReaderKinds.h"
+#include "emulator/card/Card.h"
+#include "emulator/card/CardFile.h"
 #include "link/StorageCardApdu.h"
 
 namespace keycard::emulator {
@@ -22,17 +23,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 using link::apdu::StatusWord;
 namespace apdu = link::apdu;
-
-// The reader families, which differ in where they keep card keys and in the status words they
-// refuse with:
-//   acs      Load Keys FF 82 00 {00|01}, Authenticate names key 00 or 01; refuses other slots
-//            with 6B 00, a write the card refused with 63 00.
-//   identiv  Load Keys FF 82 00 60 (the slot named by key type), Authenticate names key type 60
-//            with key 01; refuses other slots with 69 88, a refused write with 65 81.
-//   omnikey  Load Keys FF 82 20 {00|01} (the reader's non-volatile store); refuses the other
-//            forms and a refused write with 69 86.
-enum class ReaderFamily { Acs, Identiv, Omnikey };
-std::optional<ReaderFamily> parseReaderFamily(std::string_view name);
 
 // The answer to reset a contactless reader builds for a storage card (standard 03 = ISO 14443A
 // part 3; card name 00 01 = Mifare Classic 1K, 00 02 = 4K, 00 36 = Plus SL1 2K, 00 03 =

@@ -1,4 +1,4 @@
-#include "emulator/ContactlessReader.h"
+#include "emulator/pcsc/ContactlessReader.h"
 
 #include <algorithm>
 #include <ostream>
@@ -57,13 +57,6 @@ std::size_t blockAddress(std::span<const std::uint8_t> command) {
 }
 
 }  // namespace
-
-std::optional<ReaderFamily> parseReaderFamily(std::string_view name) {
-  if (name == "acs") return ReaderFamily::Acs;
-  if (name == "identiv") return ReaderFamily::Identiv;
-  if (name == "omnikey") return ReaderFamily::Omnikey;
-  return std::nullopt;
-}
 
 Bytes answerToReset(CardType type) {
   std::array<std::uint8_t, 2> cardName{};

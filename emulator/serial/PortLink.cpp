@@ -1,4 +1,4 @@
-#include "emulator/PortLink.h"
+#include "emulator/serial/PortLink.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
