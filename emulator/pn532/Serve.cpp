@@ -10,8 +10,7 @@
 #include "emulator/Faults.h"
 #include "emulator/pn532/Board.h"
 #include "emulator/serial/LineIo.h"
-#include "emulator/serial/PortLink.h"
-#include "emulator/serial/PortLock.h"
+#include "emulator/serial/PortSession.h"
 #include "emulator/serial/PseudoTerminal.h"
 
 namespace keycard::emulator::pn532 {
@@ -144,16 +143,7 @@ class Session {
 }  // namespace
 
 int serve(const ServeOptions& options, TrafficLog& log, const StopSignals& signals) {
-  const std::filesystem::path port = options.portDir / options.port;
-  const PortLock lock(port);
-  PseudoTerminal line;
-  PortLink link(port, line.slavePath(), std::cerr);
-  std::cout << "ready" << std::endl;
-
-  Session session(options, line, log, signals);
-  const int exitCode = session.run();
-  link.remove();
-  return exitCode;
+  return serveOnPort<Session>(options, log, signals);
 }
 
 }  // namespace keycard::emulator::pn532

@@ -9,8 +9,7 @@
 #include "emulator/TrafficLog.h"
 #include "emulator/card/CardFile.h"
 #include "emulator/serial/LineIo.h"
-#include "emulator/serial/PortLink.h"
-#include "emulator/serial/PortLock.h"
+#include "emulator/serial/PortSession.h"
 #include "emulator/serial/PseudoTerminal.h"
 #include "emulator/serial/Reader.h"
 #include "emulator/serial/RequestFinder.h"
@@ -140,16 +139,7 @@ class Session {
 }  // namespace
 
 int serve(const ServeOptions& options, TrafficLog& log, const StopSignals& signals) {
-  const std::filesystem::path port = options.portDir / options.port;
-  const PortLock lock(port);
-  PseudoTerminal line;
-  PortLink link(port, line.slavePath(), std::cerr);
-  std::cout << "ready" << std::endl;
-
-  Session session(options, line, log, signals);
-  const int exitCode = session.run();
-  link.remove();
-  return exitCode;
+  return serveOnPort<Session>(options, log, signals);
 }
 
 }  // namespace keycard::emulator
