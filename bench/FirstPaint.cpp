@@ -5,8 +5,10 @@
 #include "bench/FirstPaintWatcher.h"
 #include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
+#include "ui/SystemFontConfiguration.h"
 
 int main(int argc, char* argv[]) {
+  keycard::window::loadSystemFontConfiguration();
   QApplication application(argc, argv);
   keycard::window::useClassicStyle(application);
   keycard::Form1 window;

@@ -65,7 +65,8 @@ void TrafficLog::line(std::string_view direction, std::span<const std::uint8_t> 
   if (fd_ < 0) return;
   std::string text = timestamp() + ' ' + std::string(direction) + ' ';
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    text += (i == 0 ? "" : " ") + toHex(bytes.subspan(i, 1));
+    if (i != 0) text += ' ';
+    text += toHex(bytes.subspan(i, 1));
   }
   text += "  " + std::string(note) + '\n';
   // One write of the whole line, at once: the log is read while the emulator runs. A line the

@@ -8,8 +8,9 @@
 # others.
 set -euo pipefail
 
-# Building and running the window, the drivers and the emulator. The window carries its own font.
-run_packages=(cmake g++ make qt6-base-dev)
+# Building and running the window, the drivers and the emulator. The window carries its own font
+# and loads the system's font configuration itself (qt6-base-dev brings libfontconfig-dev too).
+run_packages=(cmake g++ make qt6-base-dev libfontconfig-dev)
 # The tests and benchmarks.
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   # libnfc's own tools read the emulated PN532 board as an independent client.

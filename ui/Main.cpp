@@ -3,8 +3,10 @@
 
 #include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
+#include "ui/SystemFontConfiguration.h"
 
 int main(int argc, char** argv) {
+  keycard::window::loadSystemFontConfiguration();
   QApplication app(argc, argv);
   keycard::window::useClassicStyle(app);
   keycard::Form1 window;

@@ -16,6 +16,7 @@
 #include "card/CardData.h"
 #include "ui/ClassicStyle.h"
 #include "ui/Form1.h"
+#include "ui/SystemFontConfiguration.h"
 #include "ui/WindowConstants.h"
 
 namespace keycard {
@@ -112,6 +113,7 @@ int main(int argc, char** argv) {
   const keycard::Walk walk = std::get<keycard::Walk>(parsed);
 
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  keycard::window::loadSystemFontConfiguration();
   QApplication app(argc, argv);
   keycard::window::useClassicStyle(app);
   keycard::Form1 window;

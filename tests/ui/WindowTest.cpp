@@ -13,6 +13,7 @@
 #include <QTextLayout>
 
 #include "tests/ui/WindowTestSupport.h"
+#include "ui/SystemFontConfiguration.h"
 #include "ui/WindowConstants.h"
 
 namespace keycard::testing {
@@ -208,6 +209,52 @@ TEST_F(WindowFont, DrawsEveryTextAndTheWholeWindowAsTheFontItWasCutFrom) {
   const QImage own = window->grab().toImage();
   window->setFont(installed);
   EXPECT_TRUE(window->grab().toImage() == own);
+}
+
+// What `config` answers to a request as Qt makes it: the font it draws with (file, face and the
+// rendering settings the configuration sets), then the fallbacks in their order.
+std::string answer(FcConfig* config, const char* request) {
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(request));
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  std::string text = "no match";
+  if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+    FcChar8* name = FcNameUnparse(match);
+    text = reinterpret_cast<const char*>(name);
+    FcStrFree(name);
+    FcPatternDestroy(match);
+  }
+  if (FcFontSet* fallbacks = FcFontSort(config, pattern, FcTrue, nullptr, &result)) {
+    for (int i = 0; i < fallbacks->nfont; ++i) {
+      FcChar8* family = nullptr;
+      if (FcPatternGetString(fallbacks->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
+        text += std::string(" > ") + reinterpret_cast<const char*>(family);
+      }
+    }
+    FcFontSetDestroy(fallbacks);
+  }
+  FcPatternDestroy(pattern);
+  return text;
+}
+
+// The window loads the font configuration itself, before Qt would have the library do it: every
+// request must meet the same fonts, substitutions and rendering as with the library's own.
+TEST(SystemFontConfiguration, AnswersAsTheLibrarysOwn) {
+  FcConfig* ours = window::readSystemFontConfiguration();
+  ASSERT_NE(ours, nullptr);
+  FcConfig* library = FcInitLoadConfigAndFonts();
+  ASSERT_NE(library, nullptr);
+  EXPECT_EQ(FcConfigGetFonts(ours, FcSetSystem)->nfont,
+            FcConfigGetFonts(library, FcSetSystem)->nfont);
+  for (const char* request :
+       {"WenQuanYi Micro Hei:pixelsize=12", "Sans Serif:lang=zh-cn", "sans-serif:pixelsize=12",
+        "serif:weight=bold:slant=italic", "monospace", "SimSun:lang=zh-cn", "Helvetica",
+        "DejaVu Sans:pixelsize=8:antialias=false"}) {
+    EXPECT_EQ(answer(ours, request), answer(library, request)) << request;
+  }
+  FcConfigDestroy(library);
+  FcConfigDestroy(ours);
 }
 
 }  // namespace
