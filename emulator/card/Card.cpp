@@ -158,9 +158,11 @@ bool mifareKeyMayWrite(const Card& card, std::size_t block, bool keyB) {
                                    ? block % kMifareBlocksPerSector
                                    : (block - kSmallSectorBlocks) % kBigSectorBlocks / 5;
   const auto& bits = card.blocks.at(trailer);
-  const unsigned c1 = bits[7] >> (4 + inSector) & 1u;
-  const unsigned c2 = bits[8] >> inSector & 1u;
-  const unsigned c3 = bits[8] >> (4 + inSector) & 1u;
+  const unsigned byte7 = bits[7];
+  const unsigned byte8 = bits[8];
+  const unsigned c1 = byte7 >> (4 + inSector) & 1u;
+  const unsigned c2 = byte8 >> inSector & 1u;
+  const unsigned c3 = byte8 >> (4 + inSector) & 1u;
   switch (c1 << 2 | c2 << 1 | c3) {
     case 0b000:
       return true;  // the transport setting: either key writes
