@@ -4,7 +4,6 @@
 // the card left as they were.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -38,11 +37,7 @@ TEST_P(KeyCardTest, ReadsWritesAndReadsBackOrFailsWithItsCode) {
   const bool otherKey = std::string(row.fault) == "otherkey";
   const Bench bench(row.driver.kind, row.cardType, otherKey ? "" : row.fault, row.wireDelay,
                     row.faultFrom);
-  if (otherKey) {
-    emu::Card card = *emu::loadCard(bench.card);
-    std::fill_n(card.blocks.at(7).begin(), 6, 0xA5);  // key A of sector 1
-    emu::saveCard(bench.card, card);
-  }
+  if (otherKey) keycard::testing::newCard(row.cardType, bench.card, std::nullopt, "A5A5A5A5A5A5");
   const std::int32_t handle = row.driver.open();
   ASSERT_GE(handle, 0);
   readThenWriteWorkedRecord(row.driver, handle, bench.card, row.readResult, row.writeResult);
