@@ -3,7 +3,6 @@
 #pragma once
 
 #include <filesystem>
-#include <memory>
 #include <string>
 
 #include "emulator/card/Card.h"
@@ -24,14 +23,6 @@ inline const std::string kStartTextsRecord = emulator::toHex(kWorkedRecord);
 
 class EmulatedReaderTest : public WindowTest {
  protected:
-  // `kind` is "proximity" or "mifare"; `fault` one of the emulator's faults, or empty.
-  std::unique_ptr<EmulatorProcess> startReader(const std::string& kind,
-                                               const std::filesystem::path& card,
-                                               const std::string& fault = {}) const {
-    return std::make_unique<EmulatorProcess>(
-        EmulatorOptions{.kind = kind, .card = card, .portDir = dir.path(), .fault = fault});
-  }
-
   // Opens COM1 as the given card kind (0 proximity, 1 Mifare).
   void openReader(int kind) const {
     selectKind(kind);
