@@ -37,6 +37,7 @@ const std::string kTime = "a time of day like 23:59";
 const std::string kCardNumber = "a card number from -32768 to 19";
 
 TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
+  // clang-format off
   const std::tuple<const char*, Convert, std::u16string, Outcome> rows[] = {
       {"number empty is 0", number, u"", {{0}, {}}},
       {"number stops at a letter", number, u"12abc", {{12}, {}}},
@@ -77,13 +78,9 @@ TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
       // forms (which characters have one, its own test shows).
       {"number full-width", number, u"\u3000\uFF0B\uFF11\uFF12\uFF0E\uFF15", {{12}, {}}},
       {"strict full-width", strict, u"\u3000\uFF12\uFF15\uFF15\u3000", {{255}, {}}},
-      {"hotel full-width",
-       hotel,
-       u"\uFF11\uFF41\uFF12\uFF22\uFF13\uFF43",
+      {"hotel full-width", hotel, u"\uFF11\uFF41\uFF12\uFF22\uFF13\uFF43",
        {{0x1A, 0x2B, 0x3C}, {}}},
-      {"date full-width",
-       dateTime,
-       u"2006\uFF0D07\uFF0D18\u300012\uFF1A00",
+      {"date full-width", dateTime, u"2006\uFF0D07\uFF0D18\u300012\uFF1A00",
        {{0x06, 0x07, 0x18, 0x12, 0x00}, {}}},
       {"time full-width", time, u"\uFF12\uFF13\uFF1A\uFF15\uFF19", {{0x23, 0x59}, {}}},
       {"data card full-width", dataCard, u"\uFF12\uFF0E\uFF19", {{0x0D}, {}}},
@@ -98,13 +95,12 @@ TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
       {"strict in overrides and a byte-order mark", strict, u"\uFEFF\u202E25\u202C", {{25}, {}}},
       {"strict Devanagari behind a narrow space", strict, u"\u202F\u0968\u0966", {{20}, {}}},
       {"hotel with a zero-width space", hotel, u"333\u200B033", {{0x33, 0x30, 0x33}, {}}},
-      {"date in Thai digits",
-       dateTime,
-       u"\u0E50\u0E56-07-18\u200912:00",
+      {"date in Thai digits", dateTime, u"\u0E50\u0E56-07-18\u200912:00",
        {{0x06, 0x07, 0x18, 0x12, 0x00}, {}}},
       {"time with a word joiner", time, u"23\u2060:59", {{0x23, 0x59}, {}}},
       {"data card in Bengali digits", dataCard, u"\u09E7\u09EF", {{0xFB}, {}}},
   };
+  // clang-format on
   for (const auto& [name, convert, text, expected] : rows) {
     const Outcome outcome = convert(text);
     EXPECT_EQ(outcome.refusal, expected.refusal) << name;

@@ -25,11 +25,14 @@
 #include <tuple>
 #include <vector>
 
+#include "emulator/card/Card.h"
 #include "link/Errors.h"
 #include "link/Protocol.h"
 #include "tests/faults/FaultTable.h"
+#include "tests/support/EmulatorProcess.h"
 #include "tests/support/PrivatePcscd.h"
-#include "tests/ui/EmulatedReaderTest.h"
+#include "tests/support/WorkedRecord.h"
+#include "tests/ui/WindowTestSupport.h"
 
 namespace keycard::testing {
 namespace {
@@ -37,6 +40,15 @@ namespace {
 // One driver operation's time, and a little for the window and a busy machine.
 constexpr double kClickLimitMs =
     std::chrono::duration<double, std::milli>(link::kOperationTimeout).count() + 150;
+
+// Type 7, hotel 12AB9F, area 3, floor 12, room 201, serial 4, flag 1, 25-01-31 08:30 to
+// 25-02-01 11:00, daily 06:00 to 22:15, 2 further floors.
+constexpr char kPreparedRecord[] = "0712AB9F030CC90401250131083025020111000600221502";
+const QStringList kPreparedShown = {
+    "7",     "12AB9F", "3", "12", "201", "4", "25-01-31 08:30", "25-02-01 11:00",
+    "06:00", "22:15",  "2"};
+// What the window's start texts write, as a card file shows it.
+const std::string kStartTextsRecord = emulator::toHex(kWorkedRecord);
 
 // The data block the start text of the card serial number field ("01") writes.
 constexpr char kNewDataBlock[] = "0A001100";
@@ -102,9 +114,22 @@ int blockWrites(const Reader& reader, Operation operation) {
 
 using Case = std::tuple<int, int, int>;  // indices into kReaders, kFaults and kOperations
 
-class FaultThroughWindow : public EmulatedReaderTest, public ::testing::WithParamInterface<Case> {
+// The window on the real drivers (from the bin folder, through this executable's RUNPATH) and a
+// reader emulator reached as "COM1" through $KEYCARD_PORT_DIR.
+class FaultThroughWindow : public WindowTest, public ::testing::WithParamInterface<Case> {
  protected:
   void TearDown() override { window->close(); }  // closes the reader the window shows
+
+  // Opens COM1 as the given card kind (0 proximity, 1 Mifare); only the proximity open reports.
+  void openReader(int kind) const {
+    selectKind(kind);
+    click("butOpen");
+    ASSERT_TRUE(control("butWr")->isEnabled()) << "no open: " << text("lstSta").toStdString();
+    if (kind == 0) EXPECT_EQ(text("lstSta"), QStringLiteral("Open CommPort OK"));
+  }
+
+  TempDir dir;
+  ScopedPortDir portDir{dir.path()};
 };
 
 TEST_P(FaultThroughWindow, ClickEndsPromptlyAndNeverClaimsWhatTheCardDoesNotHold) {
