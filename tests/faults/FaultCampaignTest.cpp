@@ -125,7 +125,9 @@ class FaultThroughWindow : public WindowTest, public ::testing::WithParamInterfa
     selectKind(kind);
     click("butOpen");
     ASSERT_TRUE(control("butWr")->isEnabled()) << "no open: " << text("lstSta").toStdString();
-    if (kind == 0) EXPECT_EQ(text("lstSta"), QStringLiteral("Open CommPort OK"));
+    if (kind == 0) {
+      EXPECT_EQ(text("lstSta"), QStringLiteral("Open CommPort OK"));
+    }
   }
 
   TempDir dir;
