@@ -21,17 +21,17 @@ TEST(AsciiForms, MapsOnlyTheCharactersATypedFieldUses) {
       {u"\uFF20", u"\uFF20"}, {u"\uFF27", u"\uFF27"}, {u"\uFF40", u"\uFF40"},
       {u"\uFF47", u"\uFF47"}, {u"\uFF01", u"\uFF01"}, {u"\uFF5E", u"\uFF5E"},
       {u"\u2212", u"\u2212"}, {u"\u3001", u"\u3001"},
-      {u"\u200E101", u"101"},                                   // a left-to-right mark
-      {u"\u00A05", u" 5"},                                      // a no-break space
-      {u"\u0663\u0664", u"34"},                                 // Arabic-Indic digits
-      {u"\U0001D7CF\U0001D7D0", u"12"},                         // mathematical digits, two units each
-      {u"\u216B", u"\u216B"},                                   // a Roman numeral is no digit
-      {u"\uFEFF\u202E25\u202C", u"25"},                         // a byte-order mark and overrides
-      {u"\u202F\u0968\u0966", u" 20"},                          // Devanagari behind a narrow space
-      {u"333\u200B033", u"333033"},                             // a zero-width space
-      {u"\u0E50\u0E56-07-18\u200912:00", u"06-07-18 12:00"},    // Thai digits, a thin space
-      {u"23\u2060:59", u"23:59"},                               // a word joiner
-      {u"\u09E7\u09EF", u"19"},                                 // Bengali digits
+      {u"\u200E101", u"101"},                             // a left-to-right mark
+      {u"\u00A05", u" 5"},                                // a no-break space
+      {u"\u0663\u0664", u"34"},                           // Arabic-Indic digits
+      {u"\U0001D7CF\U0001D7D0", u"12"},                   // mathematical digits, two units each
+      {u"\u216B", u"\u216B"},                             // a Roman numeral is no digit
+      {u"\uFEFF\u202E25\u202C", u"25"},                   // a byte-order mark and overrides
+      {u"\u202F\u0968\u0966", u" 20"},                    // Devanagari behind a narrow space
+      {u"333\u200B033", u"333033"},                       // a zero-width space
+      {u"\u0E50\u0E56-07-18\u200912:00", u"06-07-18 12:00"}, // Thai digits, a thin space
+      {u"23\u2060:59", u"23:59"},                         // a word joiner
+      {u"\u09E7\u09EF", u"19"},                           // Bengali digits
   };
   // clang-format on
   for (const auto& [typed, read] : rows) {
