@@ -2,22 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <tuple>
 
 namespace keycard {
 namespace {
 
-TEST(TextRoutines, HexToStrWritesCapitalDigitsOfTheFirstWrlenBytes) {
-  const std::array<std::uint8_t, 5> bytes{0x00, 0x09, 0x0A, 0x9F, 0xFF};
-  EXPECT_EQ(MyHexToStr(bytes, 5), u"00090A9FFF");
-  EXPECT_EQ(MyHexToStr(bytes, 2), u"0009");
-  EXPECT_EQ(MyHexToStr(bytes, 9), u"00090A9FFF") << "a wrlen beyond the bytes stops at their end";
-  EXPECT_EQ(MyHexToStr(bytes, 0), u"");
-  EXPECT_EQ(MyHexToStr(bytes, -1), u"");
-}
-
+// The hex and date texts a card read shows are checked through the window (tests/ui).
 TEST(TextRoutines, StrToByteReadsOnlyCapitalHexDigits) {
   const std::tuple<const char*, std::u16string, std::uint8_t> rows[] = {
       {"only the first two count", u"333033", 0x33},
@@ -31,20 +22,6 @@ TEST(TextRoutines, StrToByteReadsOnlyCapitalHexDigits) {
       {"wide characters", u"\u0141\u0131", 0x00},
   };
   for (const auto& [name, text, byte] : rows) EXPECT_EQ(MyStrToByte(text), byte) << name;
-}
-
-TEST(TextRoutines, FormatKeepsSeparatorsAndWhateverDigitsExist) {
-  // digits, MyFormatDate, MyFormatTime
-  const std::tuple<std::u16string, std::u16string, std::u16string> rows[] = {
-      {u"060718120099", u"06-07-18 12:00", u"06:07"},
-      {u"06071", u"06-07-1 :", u"06:07"},
-      {u"2", u"2-- :", u"2:"},
-      {u"", u"-- :", u":"},
-  };
-  for (const auto& [digits, date, time] : rows) {
-    EXPECT_EQ(MyFormatDate(digits), date);
-    EXPECT_EQ(MyFormatTime(digits), time);
-  }
 }
 
 }  // namespace

@@ -89,13 +89,13 @@ inline const Driver kMifare{"mifare", openMifareCom1, throughCell<rdkey_mif1>,
                             throughCell<wrkey_mif1>, closecomm};
 
 // The Mifare driver told that a PN532 board is on the port, so the open asks nothing else.
-inline const Driver kPn532{"pn532",
-                           [] {
-                             const keycard::testing::ScopedEnv choice("KEYCARD_MIFARE_READER",
-                                                                      "pn532");
-                             return openMifareCom1();
-                           },
-                           throughCell<rdkey_mif1>, throughCell<wrkey_mif1>, closecomm};
+inline std::int32_t openPn532Com1() {
+  const keycard::testing::ScopedEnv choice("KEYCARD_MIFARE_READER", "pn532");
+  return openMifareCom1();
+}
+
+inline const Driver kPn532{"pn532", openPn532Com1, throughCell<rdkey_mif1>, throughCell<wrkey_mif1>,
+                           closecomm};
 
 // Reads the card on the reader into a buffer holding the worked record, then writes that record,
 // each within `limit`: a read fills the buffer with what the card holds or leaves it untouched, a

@@ -21,32 +21,26 @@ struct Outcome {
   std::string stderrText;
 };
 
-// Runs `call` in a child process: what it returned and what it wrote on stderr.
+// Runs `call` in a child process: what it returned (a small code, passed as the exit status) and
+// what it wrote on stderr.
 Outcome inChildProcess(const std::function<std::int32_t()>& call) {
-  int resultPipe[2];
   int stderrPipe[2];
-  if (::pipe(resultPipe) != 0 || ::pipe(stderrPipe) != 0) return {-1000, "no pipe"};
+  if (::pipe(stderrPipe) != 0) return {-1000, "no pipe"};
   const pid_t child = ::fork();
   if (child == 0) {
     ::dup2(stderrPipe[1], STDERR_FILENO);
-    const std::int32_t result = call();
-    const bool sent = ::write(resultPipe[1], &result, sizeof result) == sizeof result;
-    ::_exit(sent ? 0 : 1);
+    ::_exit(static_cast<std::uint8_t>(call()));
   }
-  ::close(resultPipe[1]);
   ::close(stderrPipe[1]);
-  Outcome outcome{-1000, {}};
-  if (::read(resultPipe[0], &outcome.result, sizeof outcome.result) != sizeof outcome.result) {
-    outcome.result = -1000;
-  }
+  Outcome outcome;
   char chunk[256];
   for (ssize_t got; (got = ::read(stderrPipe[0], chunk, sizeof chunk)) > 0;) {
     outcome.stderrText.append(chunk, static_cast<std::size_t>(got));
   }
-  ::close(resultPipe[0]);
   ::close(stderrPipe[0]);
   int status = 0;
   ::waitpid(child, &status, 0);
+  outcome.result = WIFEXITED(status) ? static_cast<std::int8_t>(WEXITSTATUS(status)) : -1000;
   return outcome;
 }
 

@@ -23,25 +23,23 @@ std::vector<std::uint8_t> bytes(const std::string& hex) {
 }
 
 TEST(StorageCardAtr, NamesTheCardOnlyWhenTheAtrSaysSoInFull) {
+  // A contactless storage card's ATR up to its standard byte; the card name and the check byte
+  // follow.
+  const std::string k = "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 ";
   const struct {
     const char* name;
-    const char* atr;
+    std::string atr;
     std::optional<StorageCard> card;
   } rows[] = {
-      {"classic 1K", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 6A",
-       kMifareClassic1K},
-      {"classic 4K", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 02 00 00 00 00 69",
-       StorageCard{0x03, 0x0002}},
-      {"a card name above 255", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 01 00 00 00 00 00 6B",
-       StorageCard{0x03, 0x0100}},
-      {"ultralight", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68",
-       StorageCard{0x03, 0x0003}},
-      // TA1 before TD1 moves the historical bytes one on.
+      {"classic 1K", k + "00 01 00 00 00 00 6A", kMifareClassic1K},
+      {"classic 4K", k + "00 02 00 00 00 00 69", StorageCard{0x03, 0x0002}},
+      {"a card name above 255", k + "01 00 00 00 00 00 6B", StorageCard{0x03, 0x0100}},
+      {"ultralight", k + "00 03 00 00 00 00 68", StorageCard{0x03, 0x0003}},
       {"with TA1", "3B 9F 96 80 01 80 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 EC",
        kMifareClassic1K},
       {"the shortest identifier", "3B 8B 80 01 80 4F 08 A0 00 00 03 06 03 00 01 6E",
        kMifareClassic1K},
-      {"cut short", "3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00", std::nullopt},
+      {"cut short", k + "00", std::nullopt},
       {"another category", "3B 8F 80 01 00 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 EA",
        std::nullopt},
       {"another tag", "3B 8F 80 01 80 4E 0C A0 00 00 03 06 03 00 01 00 00 00 00 6B", std::nullopt},

@@ -51,23 +51,26 @@ std::vector<std::string> commandLine(const EmulatorOptions& options) {
   return args;
 }
 
-// Starts the emulator with `outputFd` as its stdout (or stderr), closed here once it is passed on.
-pid_t startEmulator(const EmulatorOptions& options, int outputFd, int as) {
+// Starts the emulator with a new pipe's write end as its stdout (or stderr); `pipeFds[0]` is the
+// read end, the caller's to close.
+pid_t startEmulator(const EmulatorOptions& options, int pipeFds[2], int as) {
+  const auto fail = [] {
+    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
+  };
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) fail();
   std::vector<std::string> args = commandLine(options);
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
   for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   const pid_t pid = ::fork();
-  if (pid < 0) {
-    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
-  }
+  if (pid < 0) fail();
   if (pid == 0) {  // the child: the pipe in place, then the emulator (127 if it is not there)
-    ::dup2(outputFd, as);
+    ::dup2(pipeFds[1], as);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  ::close(outputFd);
+  ::close(pipeFds[1]);
   return pid;
 }
 
@@ -75,10 +78,7 @@ pid_t startEmulator(const EmulatorOptions& options, int outputFd, int as) {
 
 EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
-  }
-  pid_ = startEmulator(options, pipeFds[1], STDOUT_FILENO);
+  pid_ = startEmulator(options, pipeFds, STDOUT_FILENO);
   // The emulator says "ready" with one write(), and a pipe hands so few bytes over whole. It
   // writes nothing more there, and ignores SIGPIPE.
   pollfd watched{pipeFds[0], POLLIN, 0};
@@ -104,10 +104,7 @@ int EmulatorProcess::stop() {
 
 EmulatorExit runEmulatorToEnd(const EmulatorOptions& options) {
   int pipeFds[2];
-  if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-    throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
-  }
-  const pid_t pid = startEmulator(options, pipeFds[1], STDERR_FILENO);
+  const pid_t pid = startEmulator(options, pipeFds, STDERR_FILENO);
   EmulatorExit exit;
   const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   pollfd watched{pipeFds[0], POLLIN, 0};
