@@ -72,12 +72,16 @@ TEST_F(ReaderTest, WritesOnlyTheBlocksACardLetsAnyoneWrite) {
   }
 }
 
+// The disk full: the old card stays whole, and no temporary file is left beside it.
 TEST_F(ReaderTest, AFailedSaveAnswersWriteFailedAndTheCardKeepsItsBlock) {
   useCard(CardType::EM4469);
+  const Card old = *loadCard(card_);
   {
     const testing::FileSizeLimit fullDisk(100);  // an EM4469 card file takes about 300 bytes
     EXPECT_EQ(status(Command::WriteBlock, {5, 1, 2, 3, 4}), Status::WriteFailed);
   }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+  EXPECT_EQ(*loadCard(card_), old);
   EXPECT_EQ(toHex(ask(Command::ReadBlock, {5})), "0000000000");
   EXPECT_EQ(status(Command::WriteBlock, {5, 1, 2, 3, 4}), Status::Ok);
   EXPECT_EQ(toHex(ask(Command::ReadBlock, {5})), "0001020304");
