@@ -5,15 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 #include <ostream>
 #include <string>
 
+#include "tests/link/FarEnd.h"
 #include "tests/support/EmulatorProcess.h"
 
 namespace keycard::link {
@@ -24,21 +23,8 @@ namespace fs = std::filesystem;
 constexpr uid_t kOtherUser = 4321;
 constexpr gid_t kUnchangedGroup = static_cast<gid_t>(-1);
 
-// A pseudo-terminal standing in for a serial device, owned by the caller (root in CI).
-class Device {
- public:
-  Device() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) path_ = ptsname(master_);
-  }
-  Device(const Device&) = delete;
-  Device& operator=(const Device&) = delete;
-  ~Device() { ::close(master_); }
-  const std::string& path() const { return path_; }
-
- private:
-  int master_;
-  std::string path_;
-};
+// A pseudo-terminal stands in for a serial device, owned by the caller (root in CI).
+using Device = keycard::testing::FarEnd;
 
 struct FolderCase {
   const char* name;
