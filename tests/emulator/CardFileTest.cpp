@@ -154,34 +154,25 @@ TEST(CardFile, RemovesOnlyTheTemporaryFilesOfSavesAKillCutShort) {
   const auto file = dir / "card";
   saveCard(file, blankCard(CardType::T5557, 1));
   const std::string cardStart = formatCardFile(blankCard(CardType::T5557, 1)).substr(0, 40);
-  const auto link = [&](const char* name) { std::filesystem::create_symlink(file, dir / name); };
-  const auto hardLink = [&](const char* name) {
-    std::filesystem::create_hard_link(file, dir / name);
+  const std::tuple<const char*, std::string, bool> rows[] = {
+      {"card.tmp-aB3dE9", cardStart, true},      {"card.tmp-Empty0", "", true},
+      {"card.tmp-Head01", "# keycard-em", true}, {"card.tmp-Notes1", "my notes", false},
+      {"card.tmp-short", cardStart, false},      {"card.tmp-toolong", cardStart, false},
+      {"card.tmp-aB3d-9", cardStart, false},     {"other.tmp-aB3dE9", cardStart, false},
+      {"card.tmp-Busy01", cardStart, false},  // a save under way: it holds its file locked
   };
-  const std::tuple<const char*, std::function<void(const char*)>, bool> rows[] = {
-      {"card.tmp-aB3dE9", [&](const char* name) { writeText(dir / name, cardStart); }, true},
-      {"card.tmp-Empty0", [&](const char* name) { writeText(dir / name, ""); }, true},
-      {"card.tmp-Head01", [&](const char* name) { writeText(dir / name, "# keycard-em"); }, true},
-      {"card.tmp-Notes1", [&](const char* name) { writeText(dir / name, "my notes"); }, false},
-      {"card.tmp-short", [&](const char* name) { writeText(dir / name, cardStart); }, false},
-      {"card.tmp-toolong", [&](const char* name) { writeText(dir / name, cardStart); }, false},
-      {"card.tmp-aB3d-9", [&](const char* name) { writeText(dir / name, cardStart); }, false},
-      {"other.tmp-aB3dE9", [&](const char* name) { writeText(dir / name, cardStart); }, false},
-      {"card.tmp-Link01", link, false},
-      {"card.tmp-Hard01", hardLink, false},
-  };
-  for (const auto& [name, make, _] : rows) make(name);
-  // A save under way holds its file locked.
-  writeText(dir / "card.tmp-Busy01", cardStart);
+  for (const auto& [name, text, _] : rows) writeText(dir / name, text);
   const int underWay = ::open((dir / "card.tmp-Busy01").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(::flock(underWay, LOCK_EX), 0);
+  std::filesystem::create_symlink(file, dir / "card.tmp-Link01");
+  std::filesystem::create_hard_link(file, dir / "card.tmp-Hard01");
 
   const auto removed = removeInterruptedSaves(file);
-  for (const auto& [name, make, leftover] : rows) {
-    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(dir / name)), !leftover)
-        << name;
+  for (const auto& [name, text, removable] : rows) {
+    EXPECT_EQ(std::filesystem::exists(dir / name), !removable) << name;
   }
-  EXPECT_TRUE(std::filesystem::exists(dir / "card.tmp-Busy01"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "card.tmp-Link01"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "card.tmp-Hard01"));
   EXPECT_EQ(removed.size(), 3U);
   EXPECT_EQ(loadCard(file), blankCard(CardType::T5557, 1));
   ::close(underWay);

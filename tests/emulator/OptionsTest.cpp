@@ -42,13 +42,11 @@ TEST(ServeOptions, TakesWhatIsWholeAndRefusesTheRestByName) {
       {"--kind proximity --card c --port COM1", "", "give --port-dir or set"},
       {"--kind proximity --card c --port COM1", nullptr, "give --port-dir or set"},
       // The card on the virtual PC/SC reader: a Mifare card, and only the faults a card can make.
-      {"--kind mifare --vpcd 35963 --card c", nullptr, ""},
       {"--kind mifare --vpcd 1 --card c --fault tear --fault-from 5 --log l", nullptr, ""},
       {"--kind mifare --vpcd 65535 --card c --fault swap", nullptr, ""},
       {"--kind mifare --vpcd 0 --card c", "/p", "--vpcd is a TCP port from 1 to 65535, not '0'"},
       {"--kind mifare --vpcd 65536 --card c", "/p", "not '65536'"},
       {"--kind mifare --vpcd 40000 --card c --port COM1", "/p", "are for the serial reader"},
-      {"--kind mifare --vpcd 40000 --card c --wire-delay", "/p", "are for the serial reader"},
       {"--kind mifare --vpcd 40000 --card c --fault silent", "/p",
        "the faults are tear, swap and late"},
       {"--kind mifare --vpcd 40000", "/p", "--card is missing"},
