@@ -84,8 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                      false,
                      encodeFrame(0, 0x81, Bytes{0x00, 'O', 'L', 'D'})},
         ExchangeCase{"AnswersAnotherCommand", {{{0x00}, Command::Beep}}, kErrFrame},
-        ExchangeCase{
-            "AnswersAnEarlierRequest", {{{0x00, 'K', 'C'}, Command::GetVersion, -1}}, kErrFrame},
         ExchangeCase{"AnswersAnotherRequestFirst",
                      {{{0x00, 'O', 'L', 'D'}, Command::GetVersion, 7}, kVersionOk},
                      kErrFrame},
