@@ -17,19 +17,12 @@ std::string runCard(std::vector<std::string> args, int exitCode = kExitOk) {
   return printed.str();
 }
 
-TEST(CardCommands, NewRecordAndBlock) {
+// Records and blocks made and read back are every driver test's card files.
+TEST(CardCommands, ABlankT5557AndAUidFromTheFileName) {
   testing::TempDir dir;
   const std::string file = (dir / "guest.card").string();
-  runCard({"new", "--type", "em4469", file, "--record",
-           "0102030405060708090a0b0c0d0e0f101112131415161718"});
-  EXPECT_EQ(runCard({"record", file}), "0102030405060708090A0B0C0D0E0F101112131415161718\n");
-  EXPECT_EQ(runCard({"block", file, "5"}), "01020304\n");
-  runCard({"new", "--type", "t5557", file});  // replaces the card
-  EXPECT_EQ(runCard({"record", file}), std::string(48, '0') + "\n");
+  runCard({"new", "--type", "t5557", file});
   EXPECT_EQ(runCard({"block", file, "0"}), "000880E0\n");
-  EXPECT_NE(
-      runCard({"block", file, "8"}, kExitUsage).find("block 8 is not on this t5557 card (0 to 7)"),
-      std::string::npos);
 
   // A card's UID comes from its file name: the same in every run, different beside it.
   testing::TempDir other;
@@ -67,7 +60,6 @@ TEST(CardCommands, AKeyOfItsOwnForAMifareCardAndAnUltralightWithoutARecord) {
       {{"new", "--type", "t5557", file, "--record", std::string(47, '0')},
        kExitUsage,
        "--record is 48 hex digits"},
-      {{"new", "--type", "t5557", file, "other"}, kExitUsage, "unexpected 'other'"},
       {{"new", "--type", "t5557", file, "--record"}, kExitUsage, "unexpected '--record'"},
       {{"new", file}, kExitUsage, "card new needs --type"},
       {{"new", "--type", "t5557"}, kExitUsage, "card new needs a FILE"},
@@ -75,7 +67,6 @@ TEST(CardCommands, AKeyOfItsOwnForAMifareCardAndAnUltralightWithoutARecord) {
       {{"record", file, "0"}, kExitUsage, "unknown card command"},
       {{}, kExitUsage, "card needs new, record or block"},
       {{"record", missing}, kExitFailure, "there is no card file"},
-      {{"block", missing, "0"}, kExitFailure, "there is no card file"},
   };
   for (const auto& [args, exitCode, message] : refused) {
     SCOPED_TRACE(message);

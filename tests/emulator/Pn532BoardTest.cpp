@@ -99,23 +99,20 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
   const Step read8 = {"D4 40 01 30 08", "D5 41 14"};
   const Step readHalted = {"D4 40 01 30 04", "D5 41 01"};
   const Session sessions[] = {
-      {"asleep until the wake-up, then SAMConfiguration before anything else",
+      {"asleep until the wake-up, then SAMConfiguration before anything else; after PowerDown "
+       "the wake-up alone brings it back",
        CardType::Mifare1K,
        {{"D4 02", ""},
         kWakeUp,
         {"D4 02", ""},
         kSam,
         {"D4 02", "D5 03 32010607"},
-        {"D4 00 00 6C69626E6663", "D5 01 00 6C69626E6663"}}},
-      {"after PowerDown the wake-up alone brings it back",
-       CardType::Mifare1K,
-       {kWakeUp,
-        kSam,
+        {"D4 00 00 6C69626E6663", "D5 01 00 6C69626E6663"},
         {"D4 16 F0", "D5 17 00"},
         {"D4 02", ""},
         kWakeUp,
         {"D4 02", "D5 03 32010607"}}},
-      {"frames it does not take",
+      {"frames it does not take; listing",
        CardType::Mifare1K,
        {kWakeUp,
         kSam,
@@ -125,11 +122,8 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         {"D4 FE", "error"},
         {"D4 02 00", "error"},
         {"D4 4A 03 00", "error"},
-        {"D5 03", ""}}},
-      {"listing: one type A card, none at other rates or for another UID",
-       CardType::Mifare1K,
-       {kWakeUp,
-        kSam,
+        {"D5 03", ""},
+        // Listing: one type A card, none at other rates or for another UID.
         {"D4 40 01 30 04", "D5 41 27"},  // nothing selected yet
         {"D4 4A 01 03 00", "D5 4B 00"},
         {"D4 4A 01 00 C0FFEE02", "D5 4B 00"},
@@ -137,7 +131,8 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         kList,
         {"D4 44 01", "D5 45 00"},
         {"D4 40 01 30 04", "D5 41 27"}}},
-      {"a sector opens with its key A, and an access outside it halts the card",
+      {"a sector opens with its key A; an access outside it, a wrong key or UID halts the card; "
+       "a card that leaves and comes back is no longer selected",
        CardType::Mifare1K,
        {kWakeUp,
         kSam,
@@ -154,11 +149,8 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         readHalted,
         kList,
         kAuthenticate4,
-        kRead4}},
-      {"a wrong key or UID halts the card until it is listed again",
-       CardType::Mifare1K,
-       {kWakeUp,
-        kSam,
+        kRead4,
+        // A wrong key or UID halts the card until it is listed again.
         kList,
         {"D4 40 01 60 04 000000000000 {uid}", "D5 41 14"},
         readHalted,
@@ -167,13 +159,8 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         {"D4 40 01 60 04 FFFFFFFFFFFF C0FFEE02", "D5 41 14"},
         kList,
         kAuthenticate4,
-        kRead4}},
-      {"a card that leaves and comes back is no longer selected",
-       CardType::Mifare1K,
-       {kWakeUp,
-        kSam,
-        kList,
-        kAuthenticate4,
+        kRead4,
+        // A card that leaves and comes back is no longer selected.
         kCardAway,
         readHalted,
         {"D4 4A 01 00", "D5 4B 00"},
@@ -192,7 +179,6 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         {"D4 40 01 A2 02 11223344", "D5 41 14"},
         {"D4 4A 01 00", "D5 4B 01 01 0044 00 07 {uid}"},
         {"D4 40 01 60 04 FFFFFFFFFFFF 00000000", "D5 41 01"}}},
-      {"no card", CardType::T5557, {kWakeUp, kSam, {"D4 4A 01 00", "D5 4B 00"}}},
   };
   for (const Session& session : sessions) play(session);
 }

@@ -98,7 +98,6 @@ TEST(PortLock, OneHolderAtATimeAndNothingLeftBehind) {
   const fs::path link = dir / "ports" / "COM1";  // the folder is made as well
   {
     const PortLock first(link);
-    EXPECT_EQ(first.path(), dir / "ports" / "COM1.lock");
     try {
       const PortLock second(link);
       ADD_FAILURE() << "locked twice";
