@@ -129,6 +129,21 @@ std::size_t blockSize(CardType type) {
   return isMifareClassic(type) ? link::kMifareBlockSize : link::kProximityBlockSize;
 }
 
+std::vector<std::uint8_t> chipRead(const Card& card, std::size_t block) {
+  constexpr std::size_t kReadLength = 16;
+  if (isMifareClassic(card.type)) {
+    std::vector<std::uint8_t> bytes = card.blocks.at(block);
+    if (isMifareTrailer(block)) std::fill_n(bytes.begin(), kMifareFactoryKey.size(), 0);
+    return bytes;
+  }
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; bytes.size() < kReadLength; ++i) {
+    const auto& page = card.blocks.at((block + i) % card.blocks.size());
+    bytes.insert(bytes.end(), page.begin(), page.end());
+  }
+  return bytes;
+}
+
 bool holdsRecord(CardType type) {
   return type != CardType::MifareUltralight;
 }

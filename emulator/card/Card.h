@@ -68,6 +68,11 @@ bool mifareKeyMayWrite(const Card& card, std::size_t block, bool keyB);
 // Key A of every sector: a card issued with a key of its own instead of the factory key.
 void setMifareKeyA(Card& card, const link::MifareKey& key);
 
+// The 16 bytes the chip answers a read of `block` with: a Classic block, a trailer with zeros for
+// its key A (a Mifare card never gives it away); on an Ultralight four pages from `block`, wrapping
+// round to page 0 past the last.
+std::vector<std::uint8_t> chipRead(const Card& card, std::size_t block);
+
 // Whether the card holds a key-card record at all (an Ultralight does not).
 bool holdsRecord(CardType type);
 

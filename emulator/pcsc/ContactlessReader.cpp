@@ -306,19 +306,7 @@ Bytes ContactlessReader::readBinary(std::span<const std::uint8_t> command) {
   if (command[4] != 0 && command[4] != kReadLength) return wrongLe(kReadLength);
   if (!mayAccess(*card, block)) return reply(StatusWord::Failed);
 
-  Bytes bytes;
-  if (isMifareClassic(card->type)) {
-    bytes = card->blocks[block];
-    // A Mifare card never gives its key A away: a trailer reads with zeros in its place.
-    if (isMifareTrailer(block)) std::fill_n(bytes.begin(), Key{}.size(), 0);
-  } else {
-    // An Ultralight reads four pages at once, wrapping round to page 0 past the last.
-    for (std::size_t i = 0; bytes.size() < kReadLength; ++i) {
-      const auto& page = card->blocks[(block + i) % card->blocks.size()];
-      bytes.insert(bytes.end(), page.begin(), page.end());
-    }
-  }
-  return reply(StatusWord::Ok, std::move(bytes));
+  return reply(StatusWord::Ok, chipRead(*card, block));
 }
 
 Bytes ContactlessReader::updateBinary(std::span<const std::uint8_t> command) {

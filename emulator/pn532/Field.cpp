@@ -162,18 +162,8 @@ Bytes Field::read(const Card& card, std::size_t block) {
     return status(Status::AuthError);
   }
   Bytes answer = status(Status::Ok);
-  if (classic) {
-    Bytes bytes = card.blocks[block];
-    // A Mifare card never gives its key A away: a trailer reads with zeros in its place.
-    if (isMifareTrailer(block)) std::fill_n(bytes.begin(), kKeyLength, 0);
-    answer.insert(answer.end(), bytes.begin(), bytes.end());
-    return answer;
-  }
-  // An Ultralight reads four pages at once, wrapping round to page 0 past the last.
-  for (std::size_t i = 0; answer.size() < 1 + kReadLength; ++i) {
-    const auto& page = card.blocks[(block + i) % card.blocks.size()];
-    answer.insert(answer.end(), page.begin(), page.end());
-  }
+  const Bytes bytes = chipRead(card, block);
+  answer.insert(answer.end(), bytes.begin(), bytes.end());
   return answer;
 }
 
