@@ -40,7 +40,7 @@ TEST(FieldCodecs, TextsGiveTheirBytesOrARefusalThatSaysWhatTheFieldAccepts) {
   // clang-format off
   const std::tuple<const char*, Convert, std::u16string, Outcome> rows[] = {
       {"number empty is 0", number, u"", {{0}, {}}},
-      {"number stops at a letter", number, u"12abc", {{12}, {}}},
+      {"number stops at a letter, digits after it", number, u"12a9", {{12}, {}}},
       {"number half to even down", number, u"2.5", {{2}, {}}},
       {"number half to even up", number, u"3.5", {{4}, {}}},
       {"number just above half", number, u"2.50000000000000000001", {{3}, {}}},
