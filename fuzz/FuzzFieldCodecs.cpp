@@ -7,24 +7,6 @@
 
 using keycard::fuzz::check;
 
-namespace {
-
-// The text as a full-width input method would type it: every character a field reads in its
-// full-width form, blanks as ideographic spaces (tabs have none).
-std::u16string widened(std::u16string text) {
-  for (char16_t& c : text) {
-    const bool hexLetter = (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
-    if ((c >= u'0' && c <= u'9') || hexLetter || c == u'+' || c == u'-' || c == u'.' || c == u':') {
-      c = static_cast<char16_t>(c - u'!' + u'\uFF01');
-    } else if (c == u' ') {
-      c = u'\u3000';
-    }
-  }
-  return text;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace keycard;
   const std::u16string text = fuzz::toText(data, size);
@@ -40,12 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto time = timeToBcd(text);
   const auto dataCard = dataCardSerialToByte(text);
   shaped(number, strict, hotel, dateTime, time, dataCard);
-  const std::u16string wide = widened(text);
-  check(numberTextToByte(wide).bytes == number.bytes &&
-        strictNumberTextToByte(wide).bytes == strict.bytes &&
-        hotelCodeToBytes(wide).bytes == hotel.bytes &&
-        dateTimeToBcd(wide).bytes == dateTime.bytes && timeToBcd(wide).bytes == time.bytes &&
-        dataCardSerialToByte(wide).bytes == dataCard.bytes);
   if (strict.ok()) check(number.bytes == strict.bytes);
   if (number.ok()) {
     check(strictNumberTextToByte(decimalDisplay((*number.bytes)[0])).bytes == number.bytes);

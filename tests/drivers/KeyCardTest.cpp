@@ -49,10 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, KeyCardTest,
     ::testing::Values(
         KeyCardCase{"T5557", kProximity, "t5557", "", 0, 0},
-        KeyCardCase{"T5557AtWireSpeed", kProximity, "t5557", "", 0, 0, true},
         KeyCardCase{"NoCard", kProximity, "", "", kErrNoCard, kErrNoCard},
         KeyCardCase{"MifareCard", kProximity, "mifare1k", "", kErrCardKind, kErrCardKind},
-        KeyCardCase{"MifareNoCard", kMifare, "", "", kErrNoCard, kErrNoCard},
         KeyCardCase{"MifareT5557Card", kMifare, "t5557", "", kErrCardKind, kErrCardKind},
         KeyCardCase{"MifareOtherKey", kMifare, "mifare1k", "otherkey", kErrAuth, kErrAuth},
         // Another card in the field between two block writes is unselected, so the rest of the

@@ -109,14 +109,10 @@ TEST_P(PcscKeyCard, ReadsWritesAndReadsBackOrFailsWithTheSerialReadersCode) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, PcscKeyCard,
     ::testing::Values(
-        PcscCase{"IdentivReader", "mifare1k", "", "", "identiv", false, 0, 0},
-        PcscCase{"OmnikeyReader", "mifare1k", "", "", "omnikey", false, 0, 0},
         // Which chips pass for a Classic is the ATR and SAK tables' (StorageCardAtrTest.cpp).
         PcscCase{"Classic4K", "mifare4k", "", "", "identiv", false, 0, 0},
         PcscCase{"NoCard", "", "", "", "", false, kErrNoCard, kErrNoCard},
         PcscCase{"AnotherKeyA", "mifare1k", "A5A5A5A5A5A5", "", "", false, kErrAuth, kErrAuth},
-        PcscCase{"AnotherKeyAOnIdentiv", "mifare1k", "A5A5A5A5A5A5", "", "identiv", false, kErrAuth,
-                 kErrAuth},
         PcscCase{"Ultralight", "ultralight", "", "", "", false, kErrCardKind, kErrCardKind},
         // The card refuses the write: 63 00, 65 81, 69 86 by reader family.
         PcscCase{"WriteRefusedOnAcs", "mifare1k", "", "", "acs", true, 0, kErrVerify},

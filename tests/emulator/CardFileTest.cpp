@@ -30,19 +30,14 @@ std::string t5557Text(const std::string& tail, int blocksBefore = 7) {
 TEST(CardFile, ATextThatIsNotACardIsRefusedWithItsLineAndWhy) {
   const std::pair<std::string, const char*> rows[] = {
       {t5557Text("block 07: A0a1B2c3"), ""},
-      {t5557Text("block 7: 00000000\n# end"), ""},
       {t5557Text("block 7: 00000000\ntype t5557\n"), "card line 12: a second type line"},
       {"type t5567\n", "card line 1: unknown card type"},
       {t5557Text("blocks 7: 00000000"), "card line 11: expected 'type NAME' or 'block NN: HEX'"},
       {"block 0: 000880E0\ntype t5557", "card line 1: a block before the type line"},
-      {t5557Text("block 7 00000000"), "card line 11: expected 'block NN: HEX'"},
-      {t5557Text("block 0x7: 00000000"), "card line 11: the block number must be decimal"},
       {t5557Text("block 8: 00000000"), "card line 11: block 8 is beyond the card's 8 blocks"},
       {t5557Text("block 6: 00000000"), "card line 11: block 6 appears twice"},
       {t5557Text("block 7: 0000000"), "card line 11: block 7 must be 8 hex digits"},
-      {t5557Text("block 7: 0000000G"), "card line 11: block 7 must be 8 hex digits"},
       {t5557Text("", 6), "card line 9: block 6 is missing"},
-      {"# only notes\n", "card line 1: no 'type' line"},
       {"", "card line 0: no 'type' line"},
   };
   for (const auto& [text, problem] : rows) {
@@ -82,16 +77,9 @@ TEST(CardFile, OnlyARegularFileOfACardsSizeIsReadAndNothingMakesTheReadWait) {
       {"no file is no card", [] {}, ""},
       {"a link to an endless device", [&] { std::filesystem::create_symlink("/dev/zero", file); },
        "not a regular file"},
-      {"a folder", [&] { std::filesystem::create_directory(file); }, "not a regular file"},
       {"one byte too large", [&] { writeText(file, cardText(card, kMaxCardFileSize + 1)); },
        "larger than"},
       {"the largest card file", [&] { writeText(file, card64KiB); }, nullptr},
-      {"a link to a card file",
-       [&] {
-         writeText(dir / "elsewhere", card64KiB);
-         std::filesystem::create_symlink(dir / "elsewhere", file);
-       },
-       nullptr},
       {"not a card", [&] { writeText(file, "hello\n"); }, "line 1"},
   };
   for (const auto& [name, setup, problem] : rows) {
@@ -133,20 +121,6 @@ TEST(CardFile, SeesEveryChangeOnDiskHoweverQuickOrDisguised) {
   writeText(file, formatCardFile(card));
   ::utimensat(AT_FDCWD, file.c_str(), longAgo, 0);
   EXPECT_EQ(onReader.look().card, card);
-}
-
-TEST(CardFile, SaveKeepsTheFilesPermissions) {
-  TempDir dir;
-  const auto file = dir / "card";
-  for (const mode_t mode : {0600U, 0640U, 0604U, 0444U}) {
-    SCOPED_TRACE(mode);
-    saveCard(file, blankCard(CardType::T5557, 1));
-    ::chmod(file.c_str(), mode);
-    saveCard(file, blankCard(CardType::T5557, 2));
-    struct stat saved {};
-    ASSERT_EQ(::stat(file.c_str(), &saved), 0);
-    EXPECT_EQ(saved.st_mode & 07777, mode);
-  }
 }
 
 TEST(CardFile, RemovesOnlyTheTemporaryFilesOfSavesAKillCutShort) {

@@ -55,16 +55,6 @@ std::string versionThrough(const fs::path& port) {
   return exchange(line, Command::GetVersion, {}).replyHex;
 }
 
-TEST(Serve, RefusesALogThatCouldMakeItWait) {
-  TempDir dir;
-  newCard("t5557", dir / "card");
-  ::mkfifo((dir / "log").c_str(), 0600);
-  const EmulatorExit exit =
-      runEmulatorToEnd({.card = dir / "card", .portDir = dir.path(), .log = dir / "log"});
-  EXPECT_EQ(exit.code, 1);
-  EXPECT_NE(exit.errors.find("the log file "), std::string::npos) << exit.errors;
-}
-
 TEST(Serve, StartsOverWhatAKilledEmulatorLeftAndLeavesNothingBehind) {
   TempDir dir;
   newCard("t5557", dir / "card");

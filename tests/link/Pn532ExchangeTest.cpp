@@ -69,7 +69,6 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, Pn532Exchange,
     ::testing::Values(
         ExchangeCase{"Answered", kAckBytes + kAnswer, 0},
-        ExchangeCase{"InPieces", kAckBytes + kAnswer, 0, false, true},
         ExchangeCase{"NoiseBeforeTheFrames", Bytes{0xFF, 0x55} + kAckBytes + kAnswer, 0},
         ExchangeCase{"AnEarlierAnswerWaiting", kAckBytes + kAnswer, 0, false, false,
                      kAckBytes + encodeFrame(Bytes{kBoardToHost, 0x41, 0x00})},

@@ -51,9 +51,9 @@ std::vector<std::string> commandLine(const EmulatorOptions& options) {
   return args;
 }
 
-// Starts the emulator with a new pipe's write end as its stdout (or stderr); `pipeFds[0]` is the
-// read end, the caller's to close.
-pid_t startEmulator(const EmulatorOptions& options, int pipeFds[2], int as) {
+// Starts the emulator with a new pipe's write end as its stdout; `pipeFds[0]` is the read end, the
+// caller's to close.
+pid_t startEmulator(const EmulatorOptions& options, int pipeFds[2]) {
   const auto fail = [] {
     throw std::runtime_error(std::string("cannot start keycard-emulator: ") + std::strerror(errno));
   };
@@ -66,7 +66,7 @@ pid_t startEmulator(const EmulatorOptions& options, int pipeFds[2], int as) {
   const pid_t pid = ::fork();
   if (pid < 0) fail();
   if (pid == 0) {  // the child: the pipe in place, then the emulator (127 if it is not there)
-    ::dup2(pipeFds[1], as);
+    ::dup2(pipeFds[1], STDOUT_FILENO);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
@@ -78,7 +78,7 @@ pid_t startEmulator(const EmulatorOptions& options, int pipeFds[2], int as) {
 
 EmulatorProcess::EmulatorProcess(const EmulatorOptions& options) {
   int pipeFds[2];
-  pid_ = startEmulator(options, pipeFds, STDOUT_FILENO);
+  pid_ = startEmulator(options, pipeFds);
   // The emulator says "ready" with one write(), and a pipe hands so few bytes over whole. It
   // writes nothing more there, and ignores SIGPIPE.
   pollfd watched{pipeFds[0], POLLIN, 0};
@@ -100,26 +100,6 @@ EmulatorProcess::~EmulatorProcess() {
 
 int EmulatorProcess::stop() {
   return stopProcess(std::exchange(pid_, -1));
-}
-
-EmulatorExit runEmulatorToEnd(const EmulatorOptions& options) {
-  int pipeFds[2];
-  const pid_t pid = startEmulator(options, pipeFds, STDERR_FILENO);
-  EmulatorExit exit;
-  const auto giveUpAt = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  pollfd watched{pipeFds[0], POLLIN, 0};
-  char chunk[512];
-  for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        giveUpAt - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) break;
-    const ssize_t got = ::read(pipeFds[0], chunk, sizeof chunk);
-    if (got <= 0) break;  // the emulator ended (or gave its stderr away)
-    exit.errors.append(chunk, static_cast<std::size_t>(got));
-  }
-  ::close(pipeFds[0]);
-  exit.code = stopProcess(pid);
-  return exit;
 }
 
 }  // namespace keycard::testing

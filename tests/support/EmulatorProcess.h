@@ -46,14 +46,6 @@ class EmulatorProcess {
   pid_t pid_ = -1;
 };
 
-// An emulator that is expected to end by itself (refusing to start): its exit code and what it
-// wrote on stderr. Stopped as above if it is still running after 5 s.
-struct EmulatorExit {
-  int code = -1;
-  std::string errors;
-};
-EmulatorExit runEmulatorToEnd(const EmulatorOptions& options);
-
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it on destruction.
 class TempDir {
  public:

@@ -106,11 +106,9 @@ std::string driverCall(int kind, const std::string& button) {
 
 const ResultCase kResults[] = {
     {"T5557Write0", "butWr", 0, 0, "Wr 4469 OK  0", "ML_ControlBeep(0, 1) sees Wr 4469 OK  0"},
-    {"T5557Write3", "butWr", 0, 3, "Wr 4469 OK  3", "ML_ControlBeep(0, 1) sees Wr 4469 OK  3"},
     {"T5557WriteMinus2", "butWr", 0, -2, "Wr 4469 Error -2", ""},
     {"MF1Write0", "butWr", 1, 0, "Wr OK  0", "dv_beep(6, 1) sees Wr OK  0"},
     {"MF1Write1IsAnError", "butWr", 1, 1, "Wr Error  1", ""},
-    {"MF1WriteMinus3", "butWr", 1, -3, "Wr Error -3", ""},
     {"T5557Read0", "butRd", 0, 0, "RD 4469 OK", "ML_ControlBeep(0, 1) sees earlier"},
     {"T5557Read4", "butRd", 0, 4, "RD 4469 OK", "ML_ControlBeep(0, 1) sees earlier"},
     {"T5557ReadMinus1", "butRd", 0, -1, "Rd 4469 Error -1", ""},

@@ -43,7 +43,6 @@ const ConnectionCase kCases[] = {
      "MF_InitComm(COM1, 9600); ML_GetDevice_Ver(0, \"\"); ML_ControlRF(0, 1); "
      "ML_ControlBeep(0, 2); dv_beep(0, 1); closecomm(0)"},
     {"ExitWithoutOpen", "exit", {}, 0, 0, "", false, "MF_ExitComm()"},
-    {"MifareCloseWithoutOpen", "MF1 close", {}, 0, 0, "", false, "closecomm(0)"},
 };
 // clang-format on
 
