@@ -35,6 +35,12 @@ std::optional<Fault> parseFault(std::string_view name) {
   return std::nullopt;
 }
 
+std::string faultedNote(std::string note, Fault fault) {
+  // A torn or swapped card changes the card, not the answer.
+  if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap) note += " (as faulted)";
+  return note;
+}
+
 Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame) {
   Delivery delivery;
   switch (fault) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -51,6 +52,9 @@ struct Delivery {
 
 // `frame` is a whole, valid reply frame. Stale replies are StaleReplies' work.
 Delivery shapeReply(Fault fault, std::vector<std::uint8_t> frame);
+
+// The traffic log's note for an answer, marked where the fault changed it.
+std::string faultedNote(std::string note, Fault fault);
 
 // The stale fault: a reply that is well formed and answers the right command, but an earlier
 // request of that command, the way a reply meant for another request would look.

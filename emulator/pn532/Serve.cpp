@@ -35,15 +35,11 @@ std::chrono::nanoseconds onTheWire(std::size_t bytes) {
   return kByteTime * static_cast<std::int64_t>(bytes);
 }
 
-class Session {
+class Session : LineSession {
  public:
   Session(const ServeOptions& options, PseudoTerminal& line, TrafficLog& log,
           const StopSignals& signals)
-      : options_(options),
-        line_(line),
-        log_(log),
-        signals_(signals),
-        board_(options.card, std::cerr) {}
+      : LineSession(options, line, log, signals), board_(options.card, std::cerr) {}
 
   int run() {
     Bytes input;
@@ -101,19 +97,11 @@ class Session {
     const Delivery delivery =
         shapeReply(fault == Fault::Corrupt ? Fault::None : fault, std::move(answer));
     const auto wire = options_.wireDelay ? onTheWire(delivery.bytes.size()) : 0ns;
-    std::string note = exchange.answerNote;
-    if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap)
-      note += " (as faulted)";
-    if (!send(delivery.bytes, note,
+    if (!send(delivery.bytes, faultedNote(exchange.answerNote, fault),
               ackDue + delivery.delay + wire - std::chrono::steady_clock::now())) {
       return kExitOk;
     }
-    if (delivery.hangUpAfter) {
-      std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
-      awaitClientRead(line_, signals_);
-      line_.hangUp();
-      return kExitHungUp;
-    }
+    if (delivery.hangUpAfter) return hangUp();
     return std::nullopt;
   }
 
@@ -124,17 +112,10 @@ class Session {
         !signals_.wait(-1, 0, std::chrono::duration_cast<std::chrono::microseconds>(delay))) {
       return false;
     }
-    if (bytes.empty()) return true;
-    // Logged before it goes out, so whoever has read it finds it in the log.
-    log_.line("->", bytes, note);
-    if (!writeAll(line_, signals_, bytes)) log_.line("!!", bytes, "dropped: nobody reads the line");
+    put(bytes, note);
     return true;
   }
 
-  const ServeOptions& options_;
-  PseudoTerminal& line_;
-  TrafficLog& log_;
-  const StopSignals& signals_;
   Board board_;
   Bytes previousAnswer_;  // what the stale fault sends instead of the answer
   FaultSchedule faults_{options_.fault, options_.faultFrom, kWritesBeforeTear};

@@ -32,15 +32,11 @@ std::string describeReply(const link::Frame& reply) {
   return note;
 }
 
-class Session {
+class Session : LineSession {
  public:
   Session(const ServeOptions& options, PseudoTerminal& line, TrafficLog& log,
           const StopSignals& signals)
-      : options_(options),
-        line_(line),
-        log_(log),
-        signals_(signals),
-        reader_(options.kind, options.card, std::cerr) {}
+      : LineSession(options, line, log, signals), reader_(options.kind, options.card, std::cerr) {}
 
   int run() {
     std::vector<std::uint8_t> input;
@@ -108,29 +104,11 @@ class Session {
     std::chrono::microseconds delay = delivery.delay;
     if (options_.wireDelay) delay += link::kByteTime * (requestBytes + delivery.bytes.size());
     if (delay > 0ms && !signals_.wait(-1, 0, delay)) return kExitOk;
-    if (!delivery.bytes.empty()) {
-      std::string note = describeReply(reply);
-      if (fault != Fault::None && fault != Fault::Tear && fault != Fault::Swap) {
-        note += " (as faulted)";
-      }
-      // Logged before it goes out, so whoever has read the reply finds it in the log.
-      log_.line("->", delivery.bytes, note);
-    }
-    if (!writeAll(line_, signals_, delivery.bytes))
-      log_.line("!!", delivery.bytes, "dropped: nobody reads the line");
-    if (delivery.hangUpAfter) {
-      std::cerr << "keycard-emulator: hanging up the line (--fault hangup)\n";
-      awaitClientRead(line_, signals_);
-      line_.hangUp();
-      return kExitHungUp;
-    }
+    put(delivery.bytes, faultedNote(describeReply(reply), fault));
+    if (delivery.hangUpAfter) return hangUp();
     return std::nullopt;
   }
 
-  const ServeOptions& options_;
-  PseudoTerminal& line_;
-  TrafficLog& log_;
-  const StopSignals& signals_;
   Reader reader_;
   StaleReplies staleReplies_;
   FaultSchedule faults_{options_.fault, options_.faultFrom, kWritesBeforeTear};
