@@ -1,5 +1,8 @@
 #include "ui/SystemFontConfiguration.h"
 
+#include <clocale>
+#include <system_error>
+
 namespace keycard::window {
 
 namespace {
@@ -27,11 +30,41 @@ FcConfig* readSystemFontConfiguration() {
   return nullptr;
 }
 
-void loadSystemFontConfiguration() {
-  FcConfig* config = readSystemFontConfiguration();
-  if (config == nullptr) return;
-  FcConfigSetCurrent(config);  // takes a reference of its own
-  FcConfigDestroy(config);
+SystemFontConfigurationReader::SystemFontConfigurationReader() {
+  // The application object sets the process's locale while the files are read, and the library
+  // reads their decimal numbers through the locale: the reading thread keeps one of its own.
+  const locale_t classic = newlocale(LC_ALL_MASK, "C", locale_t{});
+  if (classic != locale_t{}) {
+    try {
+      reader_ = std::thread([this, classic] {
+        uselocale(classic);
+        config_ = readSystemFontConfiguration();
+        uselocale(LC_GLOBAL_LOCALE);
+        freelocale(classic);
+      });
+      return;
+    } catch (const std::system_error&) {
+      freelocale(classic);  // no thread to spare: read it here instead
+    }
+  }
+  config_ = readSystemFontConfiguration();
+}
+
+SystemFontConfigurationReader::~SystemFontConfigurationReader() {
+  wait();
+  if (config_ != nullptr) FcConfigDestroy(config_);
+}
+
+void SystemFontConfigurationReader::wait() {
+  if (reader_.joinable()) reader_.join();
+}
+
+void SystemFontConfigurationReader::install() {
+  wait();
+  if (config_ == nullptr) return;
+  FcConfigSetCurrent(config_);  // takes a reference of its own
+  FcConfigDestroy(config_);
+  config_ = nullptr;
 }
 
 }  // namespace keycard::window
