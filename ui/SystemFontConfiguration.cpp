@@ -1,6 +1,7 @@
 #include "ui/SystemFontConfiguration.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <system_error>
 
 namespace keycard::window {
@@ -13,6 +14,15 @@ bool namesCacheFolders(FcConfig* config) {
   const bool any = FcStrListNext(folders) != nullptr;
   FcStrListDone(folders);
   return any;
+}
+
+// Qt's platforms take a desktop's start-up notification token out of the environment while the
+// application object is made (xcb: DESKTOP_STARTUP_ID). Removing a variable shifts the ones after
+// it, so a thread reading the environment meanwhile could miss one the library reads
+// (FONTCONFIG_FILE, HOME, XDG_CONFIG_HOME) and load another configuration without a word.
+bool environmentStaysPut() {
+  return std::getenv("DESKTOP_STARTUP_ID") == nullptr &&
+         std::getenv("XDG_ACTIVATION_TOKEN") == nullptr;
 }
 
 }  // namespace
@@ -31,22 +41,25 @@ FcConfig* readSystemFontConfiguration() {
 }
 
 SystemFontConfigurationReader::SystemFontConfigurationReader() {
-  // The application object sets the process's locale while the files are read, and the library
-  // reads their decimal numbers through the locale: the reading thread keeps one of its own.
-  const locale_t classic = newlocale(LC_ALL_MASK, "C", locale_t{});
-  if (classic != locale_t{}) {
-    try {
-      reader_ = std::thread([this, classic] {
-        uselocale(classic);
-        config_ = readSystemFontConfiguration();
-        uselocale(LC_GLOBAL_LOCALE);
+  if (environmentStaysPut()) {
+    // The application object sets the process's locale while the files are read, and the
+    // library reads their decimal numbers through the locale: the thread keeps one of its own.
+    const locale_t classic = newlocale(LC_ALL_MASK, "C", locale_t{});
+    if (classic != locale_t{}) {
+      try {
+        reader_ = std::thread([this, classic] {
+          uselocale(classic);
+          config_ = readSystemFontConfiguration();
+          uselocale(LC_GLOBAL_LOCALE);
+          freelocale(classic);
+        });
+        return;
+      } catch (const std::system_error&) {
         freelocale(classic);
-      });
-      return;
-    } catch (const std::system_error&) {
-      freelocale(classic);  // no thread to spare: read it here instead
+      }
     }
   }
+  // Where the environment is about to change, or no thread is to be had: read it here instead.
   config_ = readSystemFontConfiguration();
 }
 

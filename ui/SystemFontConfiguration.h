@@ -17,10 +17,12 @@ FcConfig* readSystemFontConfiguration();
 // Reads that configuration on a thread of its own while the application object and its style
 // are made, which need no font; install() waits for it and makes it the one every later font
 // lookup uses. Make the reader before the application object and install it before anything
-// lays out text or registers a font. In between, nothing may change the environment the library
-// reads, nor ask the library anything (Qt does neither): it would load a configuration of its
-// own first. Where the configuration does not load whole, install() leaves
-// the library to load it by itself on first use, with its own fallbacks and messages.
+// lays out text or registers a font. In between, nothing may ask the library anything (Qt does
+// not): it would load a configuration of its own first. Nor may anything change the environment,
+// which the library reads: Qt does so only to take a desktop's start-up notification token, and
+// where one is set, the configuration is read in place, before the application object. Where it
+// does not load whole, install() leaves the library to load it by itself on first use, with its
+// own fallbacks and messages.
 class SystemFontConfigurationReader {
  public:
   SystemFontConfigurationReader();
