@@ -8,9 +8,10 @@
 #include "ui/SystemFontConfiguration.h"
 
 int main(int argc, char* argv[]) {
-  keycard::window::loadSystemFontConfiguration();
+  keycard::window::SystemFontConfigurationReader fonts;
   QApplication application(argc, argv);
   keycard::window::useClassicStyle(application);
+  fonts.install();
   keycard::Form1 window;
   keycard::bench::FirstPaintWatcher watcher;
   window.installEventFilter(&watcher);

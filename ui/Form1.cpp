@@ -1,5 +1,6 @@
 #include "ui/Form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 
 #include "card/CardData.h"
@@ -16,8 +17,16 @@ using namespace window;
 Form1::Form1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::Form1>()) {
   // Before the controls exist, so each is made in the font it inherits rather than told of it
   // again afterwards.
-  setFont(window::windowFont());
+  const QFont font = window::windowFont();
+  setFont(font);
+  // A line edit lays out its text once in the application's font before it takes the window's.
+  // With the window's font standing in meanwhile, that layout loads nothing the window never
+  // draws with: the system's default family is no installed font, so finding it is a fallback
+  // search over every font, and then a font file of its own to open.
+  const QFont applicationFont = QApplication::font();
+  QApplication::setFont(font);
   ui->setupUi(this);
+  QApplication::setFont(applicationFont);
   setFixedSize(kClientWidth, kClientHeight);
 
   // The lists show nothing until the load handler picks their first entries.

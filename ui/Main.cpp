@@ -6,9 +6,10 @@
 #include "ui/SystemFontConfiguration.h"
 
 int main(int argc, char** argv) {
-  keycard::window::loadSystemFontConfiguration();
+  keycard::window::SystemFontConfigurationReader fonts;
   QApplication app(argc, argv);
   keycard::window::useClassicStyle(app);
+  fonts.install();
   keycard::Form1 window;
   window.show();
   return QApplication::exec();

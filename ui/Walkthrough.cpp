@@ -113,9 +113,10 @@ int main(int argc, char** argv) {
   const keycard::Walk walk = std::get<keycard::Walk>(parsed);
 
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  keycard::window::loadSystemFontConfiguration();
+  keycard::window::SystemFontConfigurationReader fonts;
   QApplication app(argc, argv);
   keycard::window::useClassicStyle(app);
+  fonts.install();
   keycard::Form1 window;
   window.show();
   if (walk.mifare) {

@@ -116,6 +116,15 @@ TEST_F(WindowFont, HoldsEveryCharacterTheWindowCanShow) {
   }
 }
 
+// Context menus and the like keep the system's font: the window lends the application its own
+// only while it builds its controls.
+TEST_F(WindowFont, LeavesTheApplicationFontAsItFoundIt) {
+  const QFont before = QApplication::font();
+  const Form1 another;
+  EXPECT_EQ(QApplication::font(), before);
+  EXPECT_NE(before.family(), another.font().family());
+}
+
 QImage drawn(const QString& text, const QFont& font) {
   const QFontMetrics metrics(font);
   QImage image(metrics.horizontalAdvance(text) + 4, metrics.height() + 4, QImage::Format_RGB32);
