@@ -34,7 +34,10 @@ void printTable(std::ostream& out) {
   out << "| Measurement | Value | Goal | Met |\n|---|---|---|---|\n";
   for (const TableRow& row : rows()) {
     out << "| " << row.measurement << " | " << row.value << " | " << row.goal << " | "
-        << (row.met ? "yes" : "**no**") << " |\n";
+        << (row.goal.empty() ? ""
+            : row.met        ? "yes"
+                             : "**no**")
+        << " |\n";
   }
 }
 

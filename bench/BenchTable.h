@@ -18,7 +18,7 @@ Percentiles percentiles(std::vector<double> samples);
 struct TableRow {
   std::string measurement;
   std::string value;
-  std::string goal;
+  std::string goal;  // empty for a row that is there for scale
   bool met = false;
 };
 
