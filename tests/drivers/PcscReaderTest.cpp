@@ -165,6 +165,8 @@ TEST(PcscReader, FindsTheReadersKeyFormAndTellsTheCardsRefusalsFromTheReaders) {
        "CA0000 820000 820060 86/01 D60004 820060 86/01", ""},
       {"HID OMNIKEY", "6986 6B00 9000 9000 9000 9000 9000", 0, 0,
        "CA0000 820000 820060 822000 86/00 D60004 822000 86/00", ""},
+      {"a kept form refused later", "6988 9000 9000 9000 6988 9000 9000", 0, 0,
+       "CA0000 820000 820060 86/01 D60004 820060 820000 86/00", ""},
       {"no form taken", "6988 6A86 6300", link::kErrReader, 0, "",
        "none of the forms it was offered (FF 82 00 00: 69 88, FF 82 00 60: 6A 86, FF 82 20 00: "
        "63 00)"},

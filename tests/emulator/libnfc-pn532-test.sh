@@ -91,6 +91,7 @@ if [ -n "$walkthrough" ]; then
   walked=$(cd "$work" && env -u KEYCARD_MIFARE_READER KEYCARD_PORT_DIR="$work" \
     QT_QPA_PLATFORM=offscreen timeout 20 "$walkthrough" --mifare 2>&1) ||
     fail "keycard-walkthrough could not write the card: $walked"
+  grep -q "butRd: RD 4469 OK" <<<"$walked" || fail "the walkthrough did not read the card back: $walked"
   written=$("$emulator" card record "$work/written")
   [ "$written" != "$(printf '0%.0s' $(seq 48))" ] || fail "the walkthrough left the card blank"
   dumped=$(nfc nfc-mfclassic r a u written.mfd) || fail "nfc-mfclassic failed: $dumped"

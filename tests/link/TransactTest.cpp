@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <ostream>
@@ -34,6 +37,7 @@ struct ExchangeCase {
   Bytes stale = {};                // waiting on the line before the request
   milliseconds firstReplyAfter{};  // after the request arrived
   milliseconds operationLeft{1000};
+  bool signalledWhileWaiting = false;  // a signal with a handler interrupts the wait for the reply
   friend void PrintTo(const ExchangeCase& row, std::ostream* out) { *out << row.name; }
 };
 
@@ -47,10 +51,13 @@ TEST_P(Transact, TakesOnlyTheReplyToItsOwnRequest) {
   reader.send(row.stale);
   std::this_thread::sleep_for(milliseconds(10));
   bool requestArrived = false;
+  std::signal(SIGUSR1, [](int) {});  // a handler, so the signal interrupts poll() with EINTR
+  const pthread_t waiting = pthread_self();
   std::thread answer([&] {
     const DecodeResult decoded = decodeFrame(reader.receive(300, kMaxFrame));
     requestArrived = decoded.status == DecodeStatus::Complete;
     if (!requestArrived) return;
+    if (row.signalledWhileWaiting) pthread_kill(waiting, SIGUSR1);
     std::this_thread::sleep_for(row.firstReplyAfter);
     for (const Reply& reply : row.replies) {
       const Bytes frame =
@@ -78,6 +85,14 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, Transact,
     ::testing::Values(
         ExchangeCase{"Ok", {kVersionOk}, 0}, ExchangeCase{"OkInTwoPieces", {kVersionOk}, 0, true},
+        ExchangeCase{"ASignalWhileWaiting",
+                     {kVersionOk},
+                     0,
+                     false,
+                     {},
+                     milliseconds(50),
+                     milliseconds(1000),
+                     true},
         ExchangeCase{"StaleBytesBeforeTheRequestAreDropped",
                      {kVersionOk},
                      0,
