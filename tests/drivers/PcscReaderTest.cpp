@@ -105,13 +105,17 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
        {0x90}, link::kErrFrame, SCARD_LEAVE_CARD, "has no status word"},
       {"a block read refused", {SCARD_STATE_PRESENT}, {0x6A, 0x82}, link::kErrReader,
        SCARD_RESET_CARD, "refused to read a block (status word 6A 82)"},
+      {"a command the reader fails, the card still there", {SCARD_STATE_PRESENT}, {},
+       link::kErrReader, SCARD_LEAVE_CARD, "scripted"},
       // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     PcscMifareReader reader(&kScripted);
     SelectedCard card;
-    EXPECT_EQ(openAndSelect(reader, row.readerStates, {row.reply}, card), 0);
+    std::deque<Bytes> replies;  // none: the reader fails the command
+    if (!row.reply.empty()) replies.push_back(row.reply);
+    EXPECT_EQ(openAndSelect(reader, row.readerStates, replies, card), 0);
     EXPECT_TRUE(card.hasClassicSector1);
     EXPECT_EQ(card.uid, (Bytes{0x04, 0x11, 0x22, 0x33}));
     link::MifareBlock block{};
@@ -159,6 +163,7 @@ TEST(PcscReader, FindsTheReadersKeyFormAndTellsTheCardsRefusalsFromTheReaders) {
     std::int32_t authenticated, written;
     const char* sent;  // "" when the row is about the results
     const char* said;
+    std::deque<DWORD> readerStates = {SCARD_STATE_PRESENT};
   } rows[] = {
       {"ACS", "9000 9000 9000 9000 9000", 0, 0, "CA0000 820000 86/00 D60004 820000 86/00", ""},
       {"Identiv/SCM", "6988 9000 9000 9000 9000 9000", 0, 0,
@@ -171,6 +176,13 @@ TEST(PcscReader, FindsTheReadersKeyFormAndTellsTheCardsRefusalsFromTheReaders) {
        "none of the forms it was offered (FF 82 00 00: 69 88, FF 82 00 60: 6A 86, FF 82 20 00: "
        "63 00)"},
       {"authentication refused", "9000 6988", link::kErrReader, 0, "", "(status word 69 88)"},
+      {"the card gone at the authentication",
+       "9000 6300",
+       link::kErrNoCard,
+       0,
+       "",
+       "",
+       {SCARD_STATE_PRESENT, SCARD_STATE_PRESENT, SCARD_STATE_EMPTY}},
       {"memory failure", "9000 9000 6581", 0, link::kErrVerify, "", "(status word 65 81)"},
       {"a block the reader knows not", "9000 9000 6A82", 0, link::kErrReader, "", ""},
   };
@@ -178,7 +190,7 @@ TEST(PcscReader, FindsTheReadersKeyFormAndTellsTheCardsRefusalsFromTheReaders) {
     SCOPED_TRACE(row.name);
     PcscMifareReader reader(&kScripted);
     SelectedCard card;
-    EXPECT_EQ(openAndSelect(reader, {SCARD_STATE_PRESENT}, statusWords(row.replies), card), 0);
+    EXPECT_EQ(openAndSelect(reader, row.readerStates, statusWords(row.replies), card), 0);
     EXPECT_EQ(reader.authenticateKeyA(4, MifareKey{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}),
               row.authenticated);
     if (row.authenticated == 0) {

@@ -116,6 +116,10 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
         {"FF CA 00 00 00", "C0FFEE02 90 00"},
         {kAuthenticate4, "90 00"},
         {"FF B0 00 04 10", "00000000000000000000000000000000 90 00"}}},
+      // Each family refuses a key slot it does not offer in its own way (the driver's rows on
+      // the virtual reader show each family's write refusal).
+      {"Identiv", CardType::Mifare1K, {{kLoadFactoryKey, "69 88"}}, ReaderFamily::Identiv},
+      {"OMNIKEY", CardType::Mifare1K, {{kLoadFactoryKey, "69 86"}}, ReaderFamily::Omnikey},
       {"a 4K card: sectors of sixteen blocks from block 128",
        CardType::Mifare4K,
        {{kLoadFactoryKey, "90 00"},

@@ -64,7 +64,7 @@ TEST(Serve, StartsOverWhatAKilledEmulatorLeftAndLeavesNothingBehind) {
   EmulatorProcess emulator({.card = dir / "card", .portDir = dir.path()});
   EXPECT_FALSE(fs::exists(dir / "card.tmp-Kill01"));
   EXPECT_EQ(versionThrough(dir / "COM1"), kVersionReply);
-  EXPECT_EQ(emulator.stop(), 0);
+  EXPECT_EQ(emulator.stop(SIGINT), 0) << "Ctrl-C ends it as SIGTERM does";
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << "only the card is left";
 }
 

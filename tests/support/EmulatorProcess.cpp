@@ -19,9 +19,9 @@ namespace keycard::testing {
 
 namespace {
 
-// SIGTERM, then SIGKILL after a grace period; the exit code, or 128 + signal.
-int stopProcess(pid_t pid) {
-  ::kill(pid, SIGTERM);
+// `signal`, then SIGKILL after a grace period; the exit code, or 128 + signal.
+int stopProcess(pid_t pid, int signal = SIGTERM) {
+  ::kill(pid, signal);
   const auto killAt = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   int status = 0;
   pid_t done = 0;
@@ -98,8 +98,8 @@ EmulatorProcess::~EmulatorProcess() {
   if (pid_ > 0) stopProcess(pid_);
 }
 
-int EmulatorProcess::stop() {
-  return stopProcess(std::exchange(pid_, -1));
+int EmulatorProcess::stop(int signal) {
+  return stopProcess(std::exchange(pid_, -1), signal);
 }
 
 }  // namespace keycard::testing

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -38,9 +39,9 @@ class EmulatorProcess {
   EmulatorProcess& operator=(const EmulatorProcess&) = delete;
   ~EmulatorProcess();
 
-  // SIGTERM, and SIGKILL if it has not ended 2 s later. The exit code, or 128 + the signal that
+  // `signal`, and SIGKILL if it has not ended 2 s later. The exit code, or 128 + the signal that
   // ended it.
-  int stop();
+  int stop(int signal = SIGTERM);
 
  private:
   pid_t pid_ = -1;
