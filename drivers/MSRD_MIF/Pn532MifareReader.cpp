@@ -4,6 +4,7 @@
 
 #include "drivers/DriverApi.h"
 #include "drivers/MSRD_MIF/ClassicCompatible.h"
+#include "drivers/MSRD_MIF/Pn532Target.h"
 #include "link/Errors.h"
 #include "link/Pn532Exchange.h"
 
@@ -14,7 +15,6 @@ namespace {
 using link::pn532::Command;
 
 constexpr std::uint8_t kPn532Ic = 0x32;
-constexpr std::uint8_t kTarget = 0x01;  // the one target InListPassiveTarget lists
 constexpr std::uint8_t kMifareAuthKeyA = 0x60;
 constexpr std::uint8_t kMifareRead = 0x30;
 constexpr std::uint8_t kMifareWrite = 0xA0;
@@ -94,26 +94,20 @@ std::int32_t Pn532MifareReader::selectCard(SelectedCard& card) {
   if (result != 0) return result;
   if (answer.empty()) return link::kErrFrame;
   if (answer[0] == 0) return link::kErrNoCard;
-  // NbTg, Tg, ATQA (2), SAK, UID length, UID, and for an ISO 14443-4 card its ATS.
-  constexpr std::size_t kUidAt = 6;
-  if (answer.size() < kUidAt || answer[1] != kTarget) return link::kErrFrame;
-  const std::uint8_t uidLength = answer[5];
-  if ((uidLength != 4 && uidLength != 7 && uidLength != 10) || answer.size() < kUidAt + uidLength) {
-    return link::kErrFrame;
-  }
+  const std::optional<ListedTarget> target = listedTarget(answer);
+  if (!target) return link::kErrFrame;
   listed_ = true;
-  const auto uid = answer.begin() + kUidAt;
   // A Classic card with a longer UID authenticates with its last four bytes.
-  std::copy(uid + uidLength - 4, uid + uidLength, authUid_.begin());
-  card.hasClassicSector1 = isClassicCompatibleSak(answer[4]);
-  card.uid.assign(uid, uid + uidLength);
+  std::copy(target->uid.end() - 4, target->uid.end(), authUid_.begin());
+  card.hasClassicSector1 = isClassicCompatibleSak(target->sak);
+  card.uid.assign(target->uid.begin(), target->uid.end());
   return 0;
 }
 
 std::int32_t Pn532MifareReader::toCard(std::span<const std::uint8_t> mifare,
                                        std::vector<std::uint8_t>& answer) {
   if (!listed_) return link::kErrNoCard;
-  std::vector<std::uint8_t> data{kTarget};
+  std::vector<std::uint8_t> data{kPn532Target};
   data.insert(data.end(), mifare.begin(), mifare.end());
   const std::int32_t result = command(Command::InDataExchange, data, answer);
   if (result != 0) return result;

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "drivers/MSRD_MIF/ClassicCompatible.h"
+#include "drivers/MSRD_MIF/Pn532Target.h"
 
 namespace keycard::drivers {
 namespace {
@@ -72,6 +74,33 @@ TEST(ClassicCompatible, GoesOnWithEveryClassicSector1AndNoOtherCard) {
   };
   for (const auto& row : rows) {
     EXPECT_EQ(isClassicCompatible(row.card), row.classic) << std::hex << row.card.name;
+  }
+}
+
+// A board's listing: NbTg, Tg, ATQA, SAK, UID length, UID (and an ATS after it).
+TEST(Pn532Target, TakesAUidOfATypeACardsLengthThatTheAnswerHolds) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"01 01 00 04 08 04 C0 FF EE 01", "08 C0FFEE01"},
+      {"01 01 00 44 00 07 04 C0 FF EE 01 C1 11 05 75", "00 04C0FFEE01C111"},
+      {"01 01 00 04 08 05 C0 FF EE 01 02", ""},  // no type A card has a 5-byte UID
+      {"01 01 00 44 00 07 04 C0 FF EE 01 C1", ""},
+      {"02 01 00 04 08 04 C0 FF EE 01", ""},  // two cards, when one was asked for
+      {"01 02 00 04 08 04 C0 FF EE 01", ""},
+  };
+  for (const auto& [answer, expected] : rows) {
+    const std::vector<std::uint8_t> listing = bytes(answer);
+    const auto target = listedTarget(listing);  // the UID lies within the listing
+    std::string found;
+    if (target) {
+      char text[4];
+      std::snprintf(text, sizeof text, "%02X ", target->sak);
+      found = text;
+      for (const std::uint8_t byte : target->uid) {
+        std::snprintf(text, sizeof text, "%02X", byte);
+        found += text;
+      }
+    }
+    EXPECT_EQ(found, expected) << answer;
   }
 }
 

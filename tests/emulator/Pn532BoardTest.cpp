@@ -120,6 +120,7 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         {"raw 00 00 FF 00 FF 00", ""},           // the host's ACK: nothing to abort
         {"raw 00 00 FF FF 00 00", "raw 00 00 FF 02 FE D5 15 16 00"},  // NACK: the answer again
         {"D4 FE", "error"},
+        {"D4 14 02", "error"},  // a SAM mode other than normal
         {"D5 03", ""},
         // Listing: one type A card, none at other rates or for another UID.
         {"D4 40 01 30 04", "D5 41 27"},  // nothing selected yet
