@@ -108,6 +108,8 @@ TEST_F(Pn532BoardTest, AnswersLikeABoardWithTheCardInItsField) {
         kSam,
         {"D4 02", "D5 03 32010607"},
         {"D4 00 00 6C69626E6663", "D5 01 00 6C69626E6663"},
+        {"D4 32 01 01", "D5 33"},  // the field on: GetGeneralStatus says so
+        {"D4 04", "D5 05 00 01 00 00"},
         {"D4 16 F0", "D5 17 00"},
         {"D4 02", ""},
         kWakeUp,
