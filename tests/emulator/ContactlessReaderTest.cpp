@@ -141,6 +141,7 @@ TEST_F(ContactlessReaderTest, AnswersLikeAReaderWithAMifareCardOnIt) {
         {kAuthenticate4, "90 00"},
         {"FF D6 00 04 0F 00112233445566778899AABBCCDDEE", "67 00"},
         {"FF B0 00 04 08", "6C 10"},
+        {"FF B0 00 04 10 00", "67 00"},
         {"FF B0 00 40 10", "6A 82"},
         {"FF 86 00 00 05 02 00 04 60 00", "6B 00"},
         {"FF 82 00 02 06 FFFFFFFFFFFF", "6B 00"},
