@@ -53,6 +53,10 @@ TEST_F(WindowLayout, EveryCaptionFitsItsControlAndEveryLabelNamesAField) {
         EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(i)), field.width())
             << list->itemText(i).toStdString();
       }
+      // The classic list's narrow button, right where the field ends.
+      const QRect arrow = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                        QStyle::SC_ComboBoxArrow, list);
+      EXPECT_EQ(std::pair(arrow.left(), arrow.width()), std::pair(field.right() + 1, 10));
     }
     if (label == nullptr && button == nullptr) continue;
     const QString caption = widget->property("text").toString();
