@@ -107,6 +107,9 @@ TEST(PcscReader, WaitsForACardPcscdHasNotSeenYetAndTellsEveryReplyItCannotUse) {
        SCARD_RESET_CARD, "refused to read a block (status word 6A 82)"},
       {"a command the reader fails, the card still there", {SCARD_STATE_PRESENT}, {},
        link::kErrReader, SCARD_LEAVE_CARD, "scripted"},
+      {"a command the reader fails, the card gone",
+       {SCARD_STATE_PRESENT, SCARD_STATE_PRESENT, SCARD_STATE_EMPTY}, {}, link::kErrNoCard,
+       SCARD_LEAVE_CARD, ""},
       // clang-format on
   };
   for (const auto& row : rows) {
