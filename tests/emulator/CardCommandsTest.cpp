@@ -51,6 +51,7 @@ TEST(CardCommands, AKeyOfItsOwnForAMifareCardAndAnUltralightWithoutARecord) {
        kExitUsage,
        "an ultralight card holds no key-card record"},
       {{"record", missing}, kExitFailure, "there is no card file"},
+      {{"new", "--type", "t5577", file}, kExitUsage, "sak88 or ultralight, not 't5577'"},
   };
   for (const auto& [args, exitCode, message] : refused) {
     SCOPED_TRACE(message);
