@@ -58,6 +58,8 @@ TEST(DriverRefusal, NamesTheOperationAndSaysWhyInOneLine) {
        kErrArgument},
       {"ML_ControlBeep: beep 256 is not 0 to 255", [] { return ML_ControlBeep(0, 256); },
        kErrArgument},
+      {"EM4150_ReadBlock: word 16 does not exist (0 to 15)",
+       [&] { return EM4150_ReadBlock(0, 16, buffer); }, kErrArgument},
       {"EM4150_WriteBlock: word 1 cannot be written",
        [&] { return EM4150_WriteBlock(0, 1, buffer); }, kErrArgument},
       {"auto_open: no port index: the cell is null", [] { return auto_open(nullptr); },
